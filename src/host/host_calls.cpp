@@ -1,0 +1,37 @@
+#include "host/host_calls.h"
+
+namespace serix {
+namespace {
+
+CallBlock* currentCallBlock = nullptr;
+
+}  // namespace
+
+void SetCurrentCallBlock(CallBlock* block) {
+  currentCallBlock = block;
+}
+CallBlock* CurrentCallBlock() {
+  return currentCallBlock;
+}
+
+void HostSetHandleSize(HostHandle handle, std::uint32_t size) {
+  currentCallBlock->setHandleSize(handle, size);
+}
+
+std::uint32_t HostGetHandleSize(HostHandle handle) {
+  return currentCallBlock->getHandleSize(handle);
+}
+
+void HostLockHandle(HostHandle handle) {
+  currentCallBlock->lockHandle(handle);
+}
+
+std::int32_t HostUnlockHandle(HostHandle handle) {
+  return currentCallBlock->unlockHandle(handle);
+}
+
+std::int16_t HostMemoryError() {
+  return currentCallBlock->memoryError();
+}
+
+}  // namespace serix

@@ -1,0 +1,67 @@
+#include <algorithm>
+
+#include "platform/portable/registry_store.h"
+
+namespace serix::portable {
+namespace {
+
+unsigned char FoldAscii(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
+}
+
+}  // namespace
+
+bool CaseInsensitiveLess::operator()(std::string_view left, std::string_view right) const {
+  return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
+                                      [](char a, char b) { return FoldAscii(a) < FoldAscii(b); });
+}
+
+bool MemoryRegistry::CreateKey(std::string_view path) {
+  if (keys_.find(path) == keys_.end()) keys_.emplace(std::string(path), RegistryValues{});
+  return true;
+}
+
+bool MemoryRegistry::KeyExists(std::string_view path) {
+  return keys_.find(path) != keys_.end();
+}
+
+std::optional<RegistryValue> MemoryRegistry::GetValue(std::string_view path,
+                                                      std::string_view name) {
+  const auto key = keys_.find(path);
+  if (key == keys_.end()) return std::nullopt;
+  const auto value = key->second.find(name);
+  if (value == key->second.end()) return std::nullopt;
+  return value->second;
+}
+
+bool MemoryRegistry::SetValue(std::string_view path, std::string_view name, RegistryValue value) {
+  CreateKey(path);
+  RegistryValues& values = keys_.find(path)->second;
+  const auto existing = values.find(name);
+  if (existing != values.end()) {
+    existing->second = std::move(value);
+  } else {
+    values.emplace(std::string(name), std::move(value));
+  }
+  return true;
+}
+
+void MemoryRegistry::DeleteValue(std::string_view path, std::string_view name) {
+  const auto key = keys_.find(path);
+  if (key == keys_.end()) return;
+  const auto value = key->second.find(name);
+  if (value != key->second.end()) key->second.erase(value);
+}
+
+void MemoryRegistry::DeleteKey(std::string_view path) {
+  const auto key = keys_.find(path);
+  if (key != keys_.end()) keys_.erase(key);
+}
+
+RegistryValues MemoryRegistry::Values(std::string_view path) {
+  const auto key = keys_.find(path);
+  return key == keys_.end() ? RegistryValues{} : key->second;
+}
+
+}  // namespace serix::portable
