@@ -1,0 +1,19 @@
+#include "linked_plugin.h"
+
+#include "host/module.h"
+#include "platform/portable/services.h"
+
+namespace serix::host {
+
+PluginModule LinkedPlugin() {
+  // Any address stands for the module; the portable string table ignores it.
+  static char moduleToken;
+  return {&FMExternCallProc, &moduleToken};
+}
+
+void ReloadLinkedPlugin() {
+  ResetModuleState();
+  portable::ResetServices();
+}
+
+}  // namespace serix::host
