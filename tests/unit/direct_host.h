@@ -45,6 +45,13 @@ class DirectHost {
   int locks() const { return argument_.locks + result_.locks; }
   void FailNextLock() { failNextLock_ = true; }
 
+  // An external-function call of the plug-in through its entry point.
+  void CallFunction(std::uint32_t functionIndex) {
+    block_.callKind = static_cast<std::uint8_t>(CallKind::kExternalFunction);
+    block_.functionIndex = functionIndex;
+    FMExternCallProc(&block_);
+  }
+
  private:
   struct Block {
     char bytes[kCapacity] = {};
