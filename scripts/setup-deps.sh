@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on a Debian 12 machine. Safe to run again: it only
-# installs what is missing. Needs root (or sudo) when something is missing.
+# Installs what building and testing need on a Debian 12 machine, only what is missing.
+#   scripts/setup-deps.sh native   the native build, its tests and serix-host
+#   scripts/setup-deps.sh all      also the Windows cross build, Wine, fuzzing and coverage
+# Needs root (or sudo) only when something is missing.
 set -euo pipefail
 
-packages=(
-  cmake g++ make git pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev nlohmann-json3-dev
-  clang libclang-rt-dev gcovr
-  g++-mingw-w64-i686 binutils-mingw-w64-i686
-  wine wine32:i386 xvfb xauth zip
-)
+profile="${1:-all}"
+packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev)
+case "$profile" in
+  native) ;;
+  all)
+    packages+=(libbenchmark-dev clang libclang-rt-dev gcovr
+               g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth zip)
+    ;;
+  *) echo "usage: $0 [native|all]" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -23,8 +27,9 @@ done
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 echo "Installing: ${missing[*]}" >&2
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+$sudo apt-get update -qq >&2
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+  "${missing[@]}" >&2
