@@ -12,13 +12,31 @@ jobs="${SERIX_JOBS:-$(nproc)}"
 
 scripts/setup-deps.sh all
 
+passed=0
+failed=0
+log="$(mktemp)"
+trap 'rm -f "$log"' EXIT
+
+# Adds the counts of ctest's closing line ("N% tests passed, F tests failed out of T").
+count_ctest() {
+  local line total failures
+  line="$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)"
+  [ -n "$line" ] || return 0
+  total="$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")"
+  failures="$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")"
+  passed=$((passed + total - failures))
+  failed=$((failed + failures))
+}
+
 run_preset() {
-  local preset="$1"
+  local preset="$1" status=0
   echo "== $preset: configure and build" >&2
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: test" >&2
-  ctest --preset "$preset"
+  ctest --preset "$preset" 2>&1 | tee "$log" || status=$?
+  count_ctest
+  return "$status"
 }
 
 for stage in $stages; do
@@ -30,4 +48,5 @@ for stage in $stages; do
     *) echo "unknown stage: $stage" >&2; exit 2 ;;
   esac
 done
-echo "== all stages passed: $stages" >&2
+echo "== stages run: $stages" >&2
+echo "tests: $passed passed, $failed failed"
