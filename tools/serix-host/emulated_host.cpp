@@ -30,10 +30,11 @@ const char* RoleName(HandleRole role) {
 }
 
 // One relocatable block: the handle is the address of `master`, which holds the address of
-// the data. Every resize moves the data, so a plug-in that kept an old address is caught.
+// the data. When relocating, every resize moves the data, so a plug-in that kept an old
+// address is caught; otherwise a resize within the capacity keeps the data in place.
 class RelocatableBlock {
  public:
-  RelocatableBlock() { Allocate(0); }
+  explicit RelocatableBlock(bool relocateOnResize) : relocate_(relocateOnResize) { Allocate(0); }
   ~RelocatableBlock() { Release(); }
   RelocatableBlock(const RelocatableBlock&) = delete;
   RelocatableBlock& operator=(const RelocatableBlock&) = delete;
@@ -43,11 +44,18 @@ class RelocatableBlock {
   std::string_view text() const { return {master_, size_}; }
 
   void Resize(std::uint32_t size) {
+    if (!relocate_ && size <= capacity_) {
+      UnpoisonTail();
+      size_ = size;
+      StampGuard();
+      return;
+    }
+    UnpoisonTail();
     std::unique_ptr<char[]> previous = std::move(storage_);
-    const std::uint32_t previousSize = size_;
-    UnpoisonGuard(previous.get(), previousSize);
+    const std::uint32_t kept = std::min(size_, size);
     Allocate(size);
-    std::memcpy(master_, previous.get(), std::min(previousSize, size));
+    std::memcpy(master_, previous.get(), kept);
+    if (relocate_) std::memset(master_ + kept, 0, size - kept);
   }
 
   void Assign(std::string_view text) {
@@ -56,10 +64,11 @@ class RelocatableBlock {
   }
 
   bool GuardIntact() const {
-    UnpoisonGuard(storage_.get(), size_);
-    const bool intact = std::all_of(master_ + size_, master_ + size_ + kGuardSize,
-                                    [](char c) { return static_cast<unsigned char>(c) == kGuardByte; });
-    PoisonGuard(storage_.get(), size_);
+    UnpoisonTail();
+    const bool intact = std::all_of(master_ + size_, master_ + size_ + kGuardSize, [](char c) {
+      return static_cast<unsigned char>(c) == kGuardByte;
+    });
+    PoisonTail();
     return intact;
   }
 
@@ -67,36 +76,48 @@ class RelocatableBlock {
 
  private:
   void Allocate(std::uint32_t size) {
-    storage_ = std::make_unique<char[]>(size + kGuardSize);
+    storage_ = std::make_unique_for_overwrite<char[]>(size + kGuardSize);
+    capacity_ = size;
     size_ = size;
     master_ = storage_.get();
-    std::memset(master_ + size, kGuardByte, kGuardSize);
-    PoisonGuard(master_, size);
+    StampGuard();
+  }
+  void StampGuard() {
+    std::memset(master_ + size_, kGuardByte, kGuardSize);
+    PoisonTail();
   }
   void Release() {
-    if (storage_) UnpoisonGuard(storage_.get(), size_);
+    if (storage_) UnpoisonTail();
     storage_.reset();
   }
-  static void PoisonGuard([[maybe_unused]] const char* data, [[maybe_unused]] std::uint32_t size) {
+  // Everything behind the data, guard bytes and unused capacity, is out of bounds.
+  void PoisonTail() const {
 #ifdef SERIX_HOST_ASAN
-    if (data != nullptr) ASAN_POISON_MEMORY_REGION(data + size, kGuardSize);
+    ASAN_POISON_MEMORY_REGION(master_ + size_, capacity_ - size_ + kGuardSize);
 #endif
   }
-  static void UnpoisonGuard([[maybe_unused]] const char* data,
-                            [[maybe_unused]] std::uint32_t size) {
+  void UnpoisonTail() const {
 #ifdef SERIX_HOST_ASAN
-    if (data != nullptr) ASAN_UNPOISON_MEMORY_REGION(data + size, kGuardSize);
+    ASAN_UNPOISON_MEMORY_REGION(master_ + size_, capacity_ - size_ + kGuardSize);
 #endif
   }
 
+  bool relocate_;
   std::unique_ptr<char[]> storage_;
   char* master_ = nullptr;
   std::uint32_t size_ = 0;
+  std::uint32_t capacity_ = 0;
 };
 
 }  // namespace
 
 struct EmulatedHost::Handles {
+  explicit Handles(HostOptions hostOptions)
+      : options(hostOptions),
+        argument(hostOptions.relocateOnResize),
+        result(hostOptions.relocateOnResize) {}
+
+  HostOptions options;
   RelocatableBlock argument;
   RelocatableBlock result;
   // State of the call in progress.
@@ -115,13 +136,25 @@ struct EmulatedHost::Handles {
   RelocatableBlock& Block(HandleRole role) {
     return role == HandleRole::kArgument ? argument : result;
   }
-  // Records the callback; true when it is the one the fault plan fails.
+  // Adds the line that makeLine builds to the trace, when tracing.
+  template <typename MakeLine>
+  void Trace(MakeLine makeLine) {
+    if (options.traceCallbacks) trace.push_back(makeLine());
+  }
+  // Records the callback (with the size asked for, if any); true when it is the one the
+  // fault plan fails.
   bool Record(const char* callback, HandleRole role, FaultyCallback kind,
-              std::array<int, 2>& counts, const std::string& detail = {}) {
+              std::array<int, 2>& counts, std::optional<std::uint32_t> size = std::nullopt) {
     if (role == HandleRole::kResult) resultTouched = true;
-    trace.push_back(std::string(callback) + " " + RoleName(role) + detail);
+    Trace([&] {
+      std::string line = callback;
+      line.append(" ").append(RoleName(role));
+      if (size) line.append(" ").append(std::to_string(*size));
+      return line;
+    });
     const int nth = ++counts[static_cast<std::size_t>(role)];
-    const bool fails = fault && fault->callback == kind && fault->handle == role && fault->nth == nth;
+    const bool fails =
+        fault && fault->callback == kind && fault->handle == role && fault->nth == nth;
     lastError = fails ? kInjectedMemoryError : 0;
     return fails;
   }
@@ -135,12 +168,12 @@ void SERIX_STDCALL SetHandleSizeCallback(HostHandle handle, std::uint32_t size) 
   auto& host = *activeHandles;
   const auto role = host.RoleOf(handle);
   if (!role) {
-    host.trace.push_back("setHandleSize unknown " + std::to_string(size));
+    host.Trace([&] { return "setHandleSize unknown " + std::to_string(size); });
     host.lastError = kInjectedMemoryError;
     return;
   }
   if (host.Record("setHandleSize", *role, FaultyCallback::kSetHandleSize, host.setSizeCalls,
-                  " " + std::to_string(size))) {
+                  size)) {
     return;
   }
   if (size > kMaxHandleSize) {
@@ -154,12 +187,12 @@ std::uint32_t SERIX_STDCALL GetHandleSizeCallback(HostHandle handle) {
   auto& host = *activeHandles;
   const auto role = host.RoleOf(handle);
   if (!role) {
-    host.trace.push_back("getHandleSize unknown");
+    host.Trace([] { return std::string("getHandleSize unknown"); });
     host.lastError = kInjectedMemoryError;
     return 0;
   }
   if (*role == HandleRole::kResult) host.resultTouched = true;
-  host.trace.push_back(std::string("getHandleSize ") + RoleName(*role));
+  host.Trace([&] { return std::string("getHandleSize ") + RoleName(*role); });
   host.lastError = 0;
   return host.Block(*role).size();
 }
@@ -168,7 +201,7 @@ void SERIX_STDCALL LockHandleCallback(HostHandle handle) {
   auto& host = *activeHandles;
   const auto role = host.RoleOf(handle);
   if (!role) {
-    host.trace.push_back("lockHandle unknown");
+    host.Trace([] { return std::string("lockHandle unknown"); });
     host.lastError = kInjectedMemoryError;
     return;
   }
@@ -180,11 +213,11 @@ std::int32_t SERIX_STDCALL UnlockHandleCallback(HostHandle handle) {
   auto& host = *activeHandles;
   const auto role = host.RoleOf(handle);
   if (!role) {
-    host.trace.push_back("unlockHandle unknown");
+    host.Trace([] { return std::string("unlockHandle unknown"); });
     return 0;
   }
   if (*role == HandleRole::kResult) host.resultTouched = true;
-  host.trace.push_back(std::string("unlockHandle ") + RoleName(*role));
+  host.Trace([&] { return std::string("unlockHandle ") + RoleName(*role); });
   host.lastError = 0;
   RelocatableBlock& block = host.Block(*role);
   if (block.locks > 0) --block.locks;
@@ -193,7 +226,7 @@ std::int32_t SERIX_STDCALL UnlockHandleCallback(HostHandle handle) {
 
 std::int16_t SERIX_STDCALL MemoryErrorCallback() {
   auto& host = *activeHandles;
-  host.trace.push_back("memoryError " + std::to_string(host.lastError));
+  host.Trace([&] { return "memoryError " + std::to_string(host.lastError); });
   return host.lastError;
 }
 
@@ -213,8 +246,8 @@ class ActiveScope {
 
 }  // namespace
 
-EmulatedHost::EmulatedHost(PluginModule plugin)
-    : plugin_(plugin), handles_(std::make_unique<Handles>()) {}
+EmulatedHost::EmulatedHost(PluginModule plugin, HostOptions options)
+    : plugin_(plugin), handles_(std::make_unique<Handles>(options)) {}
 
 EmulatedHost::~EmulatedHost() = default;
 
@@ -287,7 +320,7 @@ FunctionOutcome EmulatedHost::CallFunction(std::uint32_t functionIndex, std::str
   }
 
   FunctionOutcome outcome;
-  outcome.result = std::string(host.result.text());
+  if (host.options.copyResult) outcome.result = std::string(host.result.text());
   outcome.touched = host.resultTouched;
   outcome.trace = std::move(host.trace);
   host.trace.clear();
@@ -295,6 +328,10 @@ FunctionOutcome EmulatedHost::CallFunction(std::uint32_t functionIndex, std::str
   if (host.result.locks > 0) outcome.locked.emplace_back("result");
   outcome.overrun = !host.argument.GuardIntact() || !host.result.GuardIntact();
   return outcome;
+}
+
+std::string_view EmulatedHost::ResultText() const {
+  return handles_->result.text();
 }
 
 }  // namespace serix::host

@@ -40,12 +40,29 @@ struct Fault {
 inline constexpr std::int16_t kInjectedMemoryError = -108;
 
 struct FunctionOutcome {
-  std::string result;                // the result handle's text afterwards
-  bool touched = false;              // any callback on the result handle
-  std::vector<std::string> trace;    // every callback, in order
-  std::vector<std::string> locked;   // handles still locked afterwards
-  bool overrun = false;              // a write past a handle's data was seen
+  std::string result;               // the result handle's text afterwards
+  bool touched = false;             // any callback on the result handle
+  std::vector<std::string> trace;   // every callback, in order
+  std::vector<std::string> locked;  // handles still locked afterwards
+  bool overrun = false;             // a write past a handle's data was seen
 };
+
+// What the host does beyond the callbacks' own work. Tests keep the defaults; benchmarks turn
+// the checking off so that the time measured is the plug-in's, not the host's bookkeeping.
+struct HostOptions {
+  // Record every callback in FunctionOutcome::trace.
+  bool traceCallbacks = true;
+  // Copy the result text into FunctionOutcome::result (otherwise read ResultText()).
+  bool copyResult = true;
+  // Move a handle's data on every resize, so that a plug-in that kept an old address is
+  // caught, and clear the bytes a resize adds. When off, a resize within the block's
+  // capacity keeps the data where it is and added bytes are left as they were, as a
+  // memory manager that grows and shrinks blocks in place does.
+  bool relocateOnResize = true;
+};
+
+// A host for measuring: no trace, no copy of the result, handles resized in place.
+inline constexpr HostOptions kLeanHost{false, false, false};
 
 struct EventOutcome {
   std::uint32_t resultField = 0;
@@ -54,7 +71,7 @@ struct EventOutcome {
 
 class EmulatedHost {
  public:
-  explicit EmulatedHost(PluginModule plugin);
+  explicit EmulatedHost(PluginModule plugin, HostOptions options = {});
   ~EmulatedHost();
   EmulatedHost(const EmulatedHost&) = delete;
   EmulatedHost& operator=(const EmulatedHost&) = delete;
@@ -73,6 +90,9 @@ class EmulatedHost {
                                std::optional<Fault> fault = std::nullopt);
 
   const PluginModule& plugin() const { return plugin_; }
+
+  // The result handle's text as the last call left it; valid until the next call.
+  std::string_view ResultText() const;
 
   struct Handles;
 
