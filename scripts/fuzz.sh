@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (preset "fuzz") and runs each for SECONDS (default 60), starting
+# from its committed seed corpus under fuzz/corpus/<target>/.
+#
+#   scripts/fuzz.sh [SECONDS]
+#
+# New inputs go to a working corpus in the build directory, so the committed seeds stay small;
+# an input that fails is saved as <build>/fuzz-artifacts/<target>/crash-* and the script ends
+# with status 1 after running the other targets. SERIX_FUZZ_BUILD_DIR names another build
+# directory (default build/fuzz).
+set -uo pipefail
+
+seconds="${1:-60}"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${SERIX_FUZZ_BUILD_DIR:-$root/build/fuzz}"
+
+cd "$root"
+cmake --preset fuzz -B "$build" >/dev/null || exit 1
+
+targets=(fuzz-entry fuzz-registry-file)
+# The session protocol target exists once serix-host's session decoder is in the tree.
+if cmake --build "$build" --target help | grep -q '^\.\.\. fuzz-session$'; then
+  targets+=(fuzz-session)
+fi
+cmake --build "$build" -j2 --target "${targets[@]}" || exit 1
+
+status=0
+for target in "${targets[@]}"; do
+  work="$build/fuzz-corpus/$target"
+  artifacts="$build/fuzz-artifacts/$target"
+  mkdir -p "$work" "$artifacts"
+  options=(-max_total_time="$seconds" -timeout=10 -print_final_stats=1
+           -artifact_prefix="$artifacts/")
+  [ -f "fuzz/$target.dict" ] && options+=(-dict="fuzz/$target.dict")
+  echo "== $target for ${seconds}s" >&2
+  if ! "$build/fuzz/$target" "${options[@]}" "$work" "fuzz/corpus/$target"; then
+    echo "== $target FAILED; inputs in $artifacts" >&2
+    status=1
+  fi
+done
+exit $status
