@@ -60,7 +60,8 @@ class RelocatableBlock {
 
   void Assign(std::string_view text) {
     Resize(static_cast<std::uint32_t>(text.size()));
-    std::memcpy(master_, text.data(), text.size());
+    // An empty view may carry no address, and memcpy must never be given none.
+    if (!text.empty()) std::memcpy(master_, text.data(), text.size());
   }
 
   bool GuardIntact() const {

@@ -111,7 +111,8 @@ int LoadModuleString(ModuleInstance /*module*/, std::uint32_t id, char* buffer, 
   const std::string_view text = resources::FindString(id);
   const auto copied = static_cast<int>(
       std::min<std::size_t>(text.size(), static_cast<std::size_t>(bufferSize - 1)));
-  std::memcpy(buffer, text.data(), static_cast<std::size_t>(copied));
+  // A string the table lacks is an empty view without an address; memcpy must not see it.
+  if (copied > 0) std::memcpy(buffer, text.data(), static_cast<std::size_t>(copied));
   buffer[copied] = '\0';
   return copied;
 }
