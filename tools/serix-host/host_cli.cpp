@@ -1,0 +1,472 @@
+#include "host_cli.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string_view>
+
+#include "function_names.h"
+#include "host_platform.h"
+#include "session_protocol.h"
+
+namespace serix::host {
+namespace {
+
+constexpr std::int16_t kHostInterfaceVersion = 4;
+constexpr std::uint32_t kTypeText = 1;    // REG_SZ
+constexpr std::uint32_t kTypeNumber = 4;  // REG_DWORD
+
+struct Options {
+  std::string function;
+  std::string argument;
+  bool raw = false;
+  std::string registry;
+  bool scratchRegistry = false;
+  std::string plugin;
+  std::string valueName;
+  std::string value;
+};
+
+// Ends the platform (unloads the plug-in, removes a scratch key) on every way out.
+class PlatformScope {
+ public:
+  PlatformScope() = default;
+  ~PlatformScope() { ShutdownPlatform(); }
+  PlatformScope(const PlatformScope&) = delete;
+  PlatformScope& operator=(const PlatformScope&) = delete;
+};
+
+// Bytes that a terminal shows on one line: control characters, backslash and bytes from 127 up
+// written as escapes.
+std::string Printable(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      text += "\\\\";
+    } else if (c == '\n') {
+      text += "\\n";
+    } else if (c == '\r') {
+      text += "\\r";
+    } else if (c == '\t') {
+      text += "\\t";
+    } else if (byte < 0x20 || byte >= 0x7F) {
+      text += "\\x";
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0x0F];
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+void AddRegistryOptions(CLI::App& command, Options& options, std::string_view usualRegistry) {
+  auto* file = command.add_option("--registry", options.registry,
+                                  "registry stand-in: a file PATH, or \"memory\" for an empty "
+                                  "one (default: " +
+                                      std::string(usualRegistry) + ")");
+  file->type_name("PATH|memory");
+  // Rather than a file named "--" or "-x", the option's missing value.
+  file->check([](const std::string& value) {
+    return value.starts_with("-") ? "--registry needs a file name or \"memory\"" : std::string();
+  });
+  command
+      .add_flag("--scratch-registry", options.scratchRegistry,
+                "a private registry that starts empty and is thrown away afterwards")
+      ->excludes(file);
+}
+
+void AddPluginOption(CLI::App& command, Options& options) {
+  command
+      .add_option("--plugin", options.plugin,
+                  "the module to load (Windows host; default Serix.fmx beside serix-host)")
+      ->type_name("FILE");
+}
+
+RegistryChoice ChosenRegistry(const Options& options, RegistryKind usual) {
+  if (options.scratchRegistry) return {RegistryKind::kScratch, {}};
+  if (options.registry == "memory") return {RegistryKind::kMemory, {}};
+  if (!options.registry.empty()) return {RegistryKind::kUser, options.registry};
+  return {usual, {}};
+}
+
+bool Fail(std::ostream& err, std::string_view why) {
+  err << "serix-host: " << why << '\n';
+  return false;
+}
+
+bool Open(const Options& options, RegistryKind usual, std::ostream& err) {
+  std::string why;
+  return OpenRegistry(ChosenRegistry(options, usual), why) || Fail(err, why);
+}
+
+std::optional<PluginModule> Load(const Options& options, std::ostream& err) {
+  std::string why;
+  std::optional<PluginModule> plugin = LoadPlugin(options.plugin, why);
+  if (!plugin) Fail(err, why);
+  return plugin;
+}
+
+void PrintMessages(const PluginCallEffects& effects, std::ostream& err) {
+  for (const ShownMessage& message : effects.messages) {
+    err << '[' << message.caption << "] " << message.text << '\n';
+  }
+}
+
+// Carriage returns, the plug-in's line ends, become line ends, and the last line gets one.
+void PrintResult(std::string_view result, bool raw, std::ostream& out) {
+  if (raw) {
+    out.write(result.data(), static_cast<std::streamsize>(result.size()));
+    return;
+  }
+  std::string text(result);
+  std::replace(text.begin(), text.end(), '\r', '\n');
+  if (!text.empty() && text.back() != '\n') text += '\n';
+  out << text;
+}
+
+int Call(const Options& options, std::ostream& out, std::ostream& err) {
+  PlatformScope scope;
+  if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
+  const std::optional<PluginModule> plugin = Load(options, err);
+  if (!plugin) return kExitUsage;
+  const std::vector<std::string> names = FunctionNames(ModuleStrings(*plugin));
+  const std::optional<std::uint32_t> index = FindFunction(names, options.function);
+  if (!index) {
+    Fail(err,
+         "no function named \"" + options.function + "\"; the plug-in has " + JoinNames(names));
+    return kExitUsage;
+  }
+
+  EmulatedHost host(*plugin);
+  BeginPluginCall();
+  host.Initialise(kHostInterfaceVersion);
+  PrintMessages(EndPluginCall(), err);
+  BeginPluginCall();
+  const FunctionOutcome outcome = host.CallFunction(*index, options.argument);
+  PrintMessages(EndPluginCall(), err);
+  if (!outcome.touched) {
+    Fail(err, names[*index] + " left the result untouched");
+    return kExitNoResult;
+  }
+  PrintResult(outcome.result, options.raw, out);
+  return kExitDone;
+}
+
+void PrintValue(const StoredValue& value, std::ostream& out) {
+  const std::string& bytes = value.bytes;
+  if (value.type == kTypeText && !bytes.empty() && bytes.back() == '\0') {
+    out << "REG_SZ     \"" << Printable(std::string_view(bytes).substr(0, bytes.size() - 1)) << '"';
+  } else if (value.type == kTypeNumber && bytes.size() == 4) {
+    std::uint32_t number = 0;
+    for (auto at = bytes.rbegin(); at != bytes.rend(); ++at) {
+      number = (number << 8) | static_cast<unsigned char>(*at);
+    }
+    out << "REG_DWORD  " << number;
+  } else {
+    out << "type " << value.type << "     bytes \"" << Printable(bytes) << '"';
+  }
+}
+
+int ShowPrefs(const Options& options, std::ostream& out, std::ostream& err) {
+  PlatformScope scope;
+  if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
+  const PrefsKeyState key = ReadPrefsKey();
+  out << PrefsKeyLocation() << '\n';
+  if (!key.exists) {
+    out << "  (no key yet: the plug-in creates it when the host first initialises it)\n";
+    return kExitDone;
+  }
+  if (key.values.empty()) out << "  (no values yet: the first function call writes them)\n";
+  std::size_t width = 0;
+  for (const auto& [name, value] : key.values) width = std::max(width, Printable(name).size());
+  for (const auto& [name, value] : key.values) {
+    const std::string shown = Printable(name);
+    out << "  " << shown << std::string(width - shown.size() + 2, ' ');
+    PrintValue(value, out);
+    out << '\n';
+  }
+  return kExitDone;
+}
+
+std::optional<std::uint32_t> ParseDword(std::string_view text) {
+  std::int64_t number = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, number);
+  if (error != std::errc() || stop != end || number < INT32_MIN || number > UINT32_MAX) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(number);
+}
+
+int WriteValue(const Options& options, const StoredValue& value, std::ostream& err) {
+  PlatformScope scope;
+  if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
+  std::string why;
+  if (!WritePrefsValue(options.valueName, value, why)) {
+    Fail(err, why);
+    return kExitNoResult;
+  }
+  return kExitDone;
+}
+
+int SetText(const Options& options, std::ostream& err) {
+  return WriteValue(options, {kTypeText, options.value + '\0'}, err);
+}
+
+int SetNumber(const Options& options, std::ostream& err) {
+  const std::optional<std::uint32_t> number = ParseDword(options.value);
+  if (!number) {
+    Fail(err, "\"" + options.value + "\" is not a whole number from -2147483648 to 4294967295");
+    return kExitUsage;
+  }
+  std::string bytes(4, '\0');
+  std::uint32_t bits = *number;
+  for (char& byte : bytes) {
+    byte = static_cast<char>(bits & 0xFF);
+    bits >>= 8;
+  }
+  return WriteValue(options, {kTypeNumber, bytes}, err);
+}
+
+int DeleteValue(const Options& options, std::ostream& err) {
+  PlatformScope scope;
+  if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
+  bool existed = false;
+  std::string why;
+  if (!DeletePrefsValue(options.valueName, existed, why)) {
+    Fail(err, why);
+    return kExitNoResult;
+  }
+  if (!existed) {
+    Fail(err, "the preference key has no value named \"" + options.valueName + "\"");
+    return kExitNoResult;
+  }
+  return kExitDone;
+}
+
+int Strings(const Options& options, std::ostream& out, std::ostream& err) {
+  PlatformScope scope;
+  const std::optional<PluginModule> plugin = Load(options, err);
+  if (!plugin) return kExitUsage;
+  for (const auto& [id, text] : ModuleStrings(*plugin)) {
+    const std::string number = std::to_string(id);
+    out << number << std::string(number.size() < 6 ? 6 - number.size() : 1, ' ') << Printable(text)
+        << '\n';
+  }
+  return kExitDone;
+}
+
+int Version(const Options& options, std::ostream& out, std::ostream& err) {
+  PlatformScope scope;
+  const std::optional<PluginModule> plugin = Load(options, err);
+  if (!plugin) return kExitUsage;
+  std::string why;
+  const std::optional<VersionBlock> block = ModuleVersion(*plugin, why);
+  if (!block) {
+    Fail(err, why);
+    return kExitUsage;
+  }
+  const auto line = [&out](std::string_view name, std::string_view text) {
+    out << name << std::string(name.size() < 18 ? 18 - name.size() : 1, ' ') << Printable(text)
+        << '\n';
+  };
+  for (const auto& [name, text] : block->fields) line(name, text);
+  line("file version", block->fileVersion);
+  line("product version", block->productVersion);
+  return kExitDone;
+}
+
+int RunSessionCommand(const Options& options, std::istream& in, std::ostream& out,
+                      std::ostream& err) {
+  PlatformScope scope;
+  const RegistryKind usual =
+      Capabilities().memoryRegistry ? RegistryKind::kMemory : RegistryKind::kUser;
+  if (!Open(options, usual, err)) return kExitUsage;
+  const std::optional<PluginModule> plugin = Load(options, err);
+  if (!plugin) return kExitUsage;
+  Session session(*plugin);
+  RunSession(session, in, out);
+  return kExitDone;
+}
+
+// The words of the leaf commands that take positional arguments, for MarkPositionals.
+struct PositionalCommand {
+  std::vector<std::string_view> path;
+  std::vector<std::string_view> flags;
+  std::vector<std::string_view> valueOptions;
+};
+
+const std::vector<PositionalCommand>& PositionalCommands() {
+  static const std::vector<PositionalCommand> commands = [] {
+    const PositionalCommand call{
+        {"call"}, {"-h", "--help", "--raw", "--scratch-registry"}, {"--registry", "--plugin"}};
+    const std::vector<std::string_view> prefsFlags{"-h", "--help", "--scratch-registry"};
+    const std::vector<std::string_view> prefsValues{"--registry"};
+    return std::vector<PositionalCommand>{
+        call,
+        {{"prefs", "set"}, prefsFlags, prefsValues},
+        {{"prefs", "set-number"}, prefsFlags, prefsValues},
+        {{"prefs", "delete"}, prefsFlags, prefsValues},
+    };
+  }();
+  return commands;
+}
+
+bool Contains(const std::vector<std::string_view>& list, std::string_view word) {
+  return std::find(list.begin(), list.end(), word) != list.end();
+}
+
+bool IsValueOptionWithValue(const PositionalCommand& command, std::string_view word) {
+  return std::any_of(command.valueOptions.begin(), command.valueOptions.end(),
+                     [word](std::string_view option) {
+                       return word.size() > option.size() && word.starts_with(option) &&
+                              word[option.size()] == '=';
+                     });
+}
+
+// The command among PositionalCommands() that the words name, and where its own words start.
+std::optional<std::pair<const PositionalCommand*, std::size_t>> FindPositionalCommand(
+    const std::vector<std::string>& words) {
+  for (const PositionalCommand& command : PositionalCommands()) {
+    std::size_t at = 0;
+    bool matches = true;
+    for (std::string_view part : command.path) {
+      // Options before a command word are the parent command's; a value option takes the
+      // following word along.
+      while (at < words.size() && words[at].starts_with("-") && words[at] != part) {
+        at += words[at] == "--registry" ? 2u : 1u;
+      }
+      if (at >= words.size() || words[at] != part) {
+        matches = false;
+        break;
+      }
+      ++at;
+    }
+    if (matches) return std::pair{&command, at};
+  }
+  return std::nullopt;
+}
+
+std::string Description() {
+  return "Runs the Serix plug-in as its host application does: sends Initialise, calls a "
+         "function with a text argument and prints the result; shows and edits the shared "
+         "preferences; reads the module's strings and version; or speaks the session protocol "
+         "on standard input and output.";
+}
+
+}  // namespace
+
+std::vector<std::string> MarkPositionals(std::vector<std::string> words) {
+  const auto found = FindPositionalCommand(words);
+  if (!found) return words;
+  const auto& [command, start] = *found;
+  std::vector<std::string> options;
+  std::vector<std::string> positionals;
+  bool afterMark = false;
+  for (std::size_t at = start; at < words.size(); ++at) {
+    const std::string& word = words[at];
+    if (afterMark) {
+      positionals.push_back(word);
+    } else if (word == "--") {
+      afterMark = true;
+    } else if (Contains(command->flags, word) || IsValueOptionWithValue(*command, word)) {
+      options.push_back(word);
+    } else if (Contains(command->valueOptions, word)) {
+      // Without its value the option is for the parser to report, as typed.
+      if (at + 1 >= words.size() || words[at + 1] == "--") return words;
+      options.push_back(word);
+      options.push_back(words[++at]);
+    } else if (positionals.empty() && word.starts_with("--")) {
+      options.push_back(word);  // a mistyped option, for the parser to name
+    } else {
+      positionals.push_back(word);
+    }
+  }
+  std::vector<std::string> marked(words.begin(), words.begin() + static_cast<long>(start));
+  marked.insert(marked.end(), options.begin(), options.end());
+  if (!positionals.empty()) {
+    marked.emplace_back("--");
+    marked.insert(marked.end(), positionals.begin(), positionals.end());
+  }
+  return marked;
+}
+
+int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostream& out,
+                   std::ostream& err) {
+  Options options;
+  CLI::App app(Description(), "serix-host");
+  app.require_subcommand(1);
+
+  CLI::App& call = *app.add_subcommand("call", "call one of the plug-in's functions");
+  call.add_option("NAME", options.function, "the function, as the plug-in names it")->required();
+  call.add_option("ARG", options.argument,
+                  "its text argument, parameters separated by the separator token "
+                  "(default: empty)");
+  call.add_flag("--raw", options.raw,
+                "write the result's bytes exactly (default: carriage returns as line ends)");
+  AddRegistryOptions(call, options, "the user's registry file");
+  AddPluginOption(call, options);
+  call.footer(
+      "Exit status: 0 the plug-in wrote a result; 1 it left the result untouched;\n"
+      "2 usage error.\n"
+      "Example: serix-host call Serx-CreateRange '-padding 3|Item |8|1|11|'");
+
+  CLI::App& prefs =
+      *app.add_subcommand("prefs", "show the shared preference key, or change one value");
+  prefs.require_subcommand(0, 1);
+  AddRegistryOptions(prefs, options, "the user's registry file");
+  CLI::App& setText = *prefs.add_subcommand("set", "store a text value (REG_SZ)");
+  setText.add_option("NAME", options.valueName, "value name, such as SeparatorToken")->required();
+  setText.add_option("VALUE", options.value, "the text")->required();
+  CLI::App& setNumber = *prefs.add_subcommand("set-number", "store a number value (REG_DWORD)");
+  setNumber.add_option("NAME", options.valueName, "value name, such as Version")->required();
+  setNumber.add_option("N", options.value, "a whole number from -2147483648 to 4294967295")
+      ->required();
+  CLI::App& remove = *prefs.add_subcommand("delete", "delete one value");
+  remove.add_option("NAME", options.valueName, "value name")->required();
+  for (CLI::App* leaf : {&setText, &setNumber, &remove}) leaf->fallthrough();
+  prefs.footer("Example: serix-host prefs set SeparatorToken ';'");
+
+  CLI::App& strings = *app.add_subcommand("strings", "print the module's string table");
+  AddPluginOption(strings, options);
+  CLI::App& version = *app.add_subcommand("version", "print the module's version block");
+  AddPluginOption(version, options);
+  CLI::App& session = *app.add_subcommand(
+      "session", "answer JSON requests, one a line, on standard input and output");
+  AddRegistryOptions(session, options, "memory, starting empty");
+  AddPluginOption(session, options);
+  app.footer("Run serix-host COMMAND --help for a command's options. See docs/host.md.");
+
+  words = MarkPositionals(std::move(words));
+  std::reverse(words.begin(), words.end());
+  try {
+    app.parse(words);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help();
+    return kExitDone;
+  } catch (const CLI::CallForAllHelp&) {
+    out << app.help("", CLI::AppFormatMode::All);
+    return kExitDone;
+  } catch (const CLI::ParseError& error) {
+    err << "serix-host: " << error.what() << " (see serix-host --help)\n";
+    return kExitUsage;
+  }
+
+  if (call.parsed()) return Call(options, out, err);
+  if (setText.parsed()) return SetText(options, err);
+  if (setNumber.parsed()) return SetNumber(options, err);
+  if (remove.parsed()) return DeleteValue(options, err);
+  if (prefs.parsed()) return ShowPrefs(options, out, err);
+  if (strings.parsed()) return Strings(options, out, err);
+  if (version.parsed()) return Version(options, out, err);
+  return RunSessionCommand(options, in, out, err);
+}
+
+}  // namespace serix::host

@@ -1,0 +1,137 @@
+// Everything serix-host needs from the machine it runs on, behind one narrow seam, so that the
+// host builds from one source for two platforms:
+//
+//   host_platform_posix.cpp   the plug-in linked into the process, on the portable platform
+//                             layer: registry in memory or in a file, recorded message boxes
+//                             and beeps, a clock that the host sets.
+//   host_platform_win32.cpp   the real Serix.fmx (LoadLibraryA, GetProcAddress), its string
+//                             table (LoadStringA) and version block (the version API), the
+//                             real registry (HKEY_CURRENT_USER, or a private scratch key), and
+//                             a thread that reads and closes the plug-in's message boxes.
+//
+// All text is bytes (code page 1252 on Windows), held in std::string. Functions that can fail
+// return false and say why in `why`, one line meant for a person. The functions are called
+// from the host's one thread, in this order: OpenRegistry and LoadPlugin (either order),
+// anything else, ShutdownPlatform.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "emulated_host.h"
+
+namespace serix::host {
+
+// Which optional requests of the session protocol this platform can honour.
+struct PlatformCapabilities {
+  std::string_view platform;    // "posix" or "win32"
+  bool clock = false;           // SetClock works
+  bool deny = false;            // DenyRegistry works
+  bool beeps = false;           // PluginCallEffects::beeps counts the simple beeps
+  bool openCount = false;       // PrefsKeyState::openHandles is known
+  bool memoryRegistry = false;  // RegistryKind::kMemory works; a session's default then
+};
+PlatformCapabilities Capabilities();
+
+// Where the preference key lives for this process.
+enum class RegistryKind {
+  // The user's own: natively a file (`file`, or DefaultRegistryFile() when empty), on Windows
+  // the real HKEY_CURRENT_USER.
+  kUser,
+  // Natively an in-memory registry that starts empty; not on Windows.
+  kMemory,
+  // A private registry that starts empty and is thrown away at ShutdownPlatform: on Windows
+  // HKEY_CURRENT_USER redirected to a scratch key for this process; natively as kMemory.
+  kScratch,
+};
+
+struct RegistryChoice {
+  RegistryKind kind = RegistryKind::kUser;
+  std::string file;  // kUser, natively only
+};
+
+// Points both the plug-in and the registry functions below at the chosen registry.
+bool OpenRegistry(const RegistryChoice& choice, std::string& why);
+
+// Where the preference key is, for people: "HKEY_CURRENT_USER\Software\...", and natively the
+// file or "memory" it is kept in.
+std::string PrefsKeyLocation();
+
+// Loads a fresh copy of the plug-in: module-wide state as after loading the library. `file`
+// names the module to load on Windows (empty: Serix.fmx beside the host); the native host has
+// the plug-in linked in and accepts only an empty name.
+std::optional<PluginModule> LoadPlugin(std::string_view file, std::string& why);
+
+// Unloads the plug-in, ends the message-box watcher and removes any scratch registry key.
+void ShutdownPlatform();
+
+// Makes standard input and output carry bytes unchanged (on Windows: binary mode, no CR added
+// before LF). Called once, first thing.
+void PrepareStandardStreams();
+
+// The module's string table, every string by id.
+std::map<std::uint32_t, std::string> ModuleStrings(const PluginModule& plugin);
+
+// The module's version block.
+struct VersionBlock {
+  std::vector<std::pair<std::string, std::string>> fields;  // string fields, name and text
+  std::string fileVersion;                                  // "1.0.0.0"
+  std::string productVersion;                               // "0.0.0.0"
+};
+std::optional<VersionBlock> ModuleVersion(const PluginModule& plugin, std::string& why);
+
+// A registry value as stored: its type (1 REG_SZ, 4 REG_DWORD, ...) and its bytes exactly.
+struct StoredValue {
+  std::uint32_t type = 0;
+  std::string bytes;
+
+  bool operator==(const StoredValue&) const = default;
+};
+
+struct PrefsKeyState {
+  bool exists = false;
+  std::vector<std::pair<std::string, StoredValue>> values;  // by name, in the registry's order
+  std::optional<int> openHandles;                           // key handles the plug-in holds
+};
+
+// The preference key (serix::kPrefsKeyPath under the current user) and its values.
+PrefsKeyState ReadPrefsKey();
+// Stores one value exactly as given, creating the key when missing.
+bool WritePrefsValue(std::string_view name, const StoredValue& value, std::string& why);
+// Deletes one value; deleting a value that is not there succeeds and sets `existed` false.
+bool DeletePrefsValue(std::string_view name, bool& existed, std::string& why);
+// Deletes the key with its values; a missing key is no error.
+bool DeletePrefsKey(std::string& why);
+
+// From now on the plug-in's opening or creating of the key fails (kCreate), or its setting of
+// values fails with error 5, access denied (kWrite), or neither (kNone). Natively only.
+enum class RegistryDenial { kNone, kCreate, kWrite };
+bool DenyRegistry(RegistryDenial denial, std::string& why);
+
+// The system's millisecond counter reads `milliseconds` from now on. Natively only.
+bool SetClock(std::uint32_t milliseconds, std::string& why);
+
+// Message boxes and beeps the plug-in made during one call into it. A box counts as closed at
+// once: natively it is only recorded, on Windows the watcher presses its OK button.
+// (Not "MessageBox": windows.h makes that name a macro.)
+struct ShownMessage {
+  std::string caption;
+  std::string text;
+
+  bool operator==(const ShownMessage&) const = default;
+};
+struct PluginCallEffects {
+  std::vector<ShownMessage> messages;  // in the order shown
+  int beeps = 0;                       // only when Capabilities().beeps
+};
+
+// Bracket every call into the plug-in: the effects reported are those made in between.
+void BeginPluginCall();
+PluginCallEffects EndPluginCall();
+
+}  // namespace serix::host
