@@ -19,7 +19,7 @@ grep -q '^architecture: i386' <<<"$("$objdump" -f "$module")" || fail "machine i
 grep -Eq '^Magic[[:space:]]+010b[[:space:]]+\(PE32\)' <<<"$headers" || fail "not PE32"
 # IMAGE_FILE_DLL (0x2000) among the file characteristics.
 characteristics=$(awk '$1 == "Characteristics" {print $2; exit}' <<<"$headers")
-((($characteristics & 0x2000) != 0)) || fail "not a DLL (characteristics $characteristics)"
+(((characteristics & 0x2000) != 0)) || fail "not a DLL (characteristics $characteristics)"
 
 # The export names: the lines after "[Ordinal/Name Pointer] Table" up to the next blank line.
 exports=$(awk '/\[Ordinal\/Name Pointer\] Table/ {inside = 1; next}
