@@ -48,6 +48,22 @@ int WriteZeroPadded(char* dest, std::int64_t value, int width) {
   return length + digitCount;
 }
 
+void AddToDigits(char* digits, int count, std::int64_t amount) {
+  for (int i = count - 1; i >= 0 && amount != 0; --i) {
+    // The remainder has the sign of amount; a digit outside 0 to 9 carries or borrows.
+    std::int64_t digit = (digits[i] - '0') + amount % 10;
+    amount /= 10;
+    if (digit > 9) {
+      digit -= 10;
+      ++amount;
+    } else if (digit < 0) {
+      digit += 10;
+      --amount;
+    }
+    digits[i] = static_cast<char>('0' + digit);
+  }
+}
+
 int NumberFormatWidth(const char* format) {
   if (format[0] != '%' || format[1] != '0') return 0;
   int width = 0;

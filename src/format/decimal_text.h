@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 namespace serix::format {
 
@@ -19,6 +20,21 @@ int WriteUnsigned(char* dest, std::uint64_t value);
 // "%0" width "ld": the decimal form with "0" characters between the sign and the digits until
 // the text is width characters long; never cut.
 int WriteZeroPadded(char* dest, std::int64_t value, int width);
+
+// The two digits of value, 0 to 99, with a leading zero below 10: one table look-up and
+// one two-character store.
+inline constexpr char kTwoDigitTable[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+inline void WriteTwoDigits(char* dest, std::int64_t value) {
+  std::memcpy(dest, kTwoDigitTable + 2 * value, 2);
+}
+
+// Adds amount, which may be negative, to the decimal number written in the count digits at
+// digits, carrying and borrowing from digit to digit. The sum must lie between 0 and the
+// largest number of count digits.
+void AddToDigits(char* digits, int count, std::int64_t amount);
 
 // The field width of a number format "%ld" (0) or "%0" digits "ld" (the digits' value,
 // leading zeros ignored, held at 1000). Other texts give 0.

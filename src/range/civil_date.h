@@ -41,6 +41,15 @@ constexpr std::int64_t DayNumberFromCivil(std::int64_t year, int month, int day)
   return era * 146097 + dayOfEra - 305;
 }
 
+constexpr bool IsLeapYear(std::int64_t year) {
+  return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
+
+constexpr int DaysInMonth(std::int64_t year, int month) {
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
 static_assert(DayNumberFromCivil(1, 1, 1) == 1);
 static_assert(DayNumberFromCivil(1601, 1, 1) == 584389);
 static_assert(DayNumberFromCivil(2000, 1, 1) == 730120);
@@ -51,5 +60,8 @@ static_assert(CivilFromDayNumber(1).year == 1 && CivilFromDayNumber(1).month == 
 static_assert(CivilFromDayNumber(0).year == 0 && CivilFromDayNumber(0).month == 12 &&
               CivilFromDayNumber(0).day == 31);
 static_assert(CivilFromDayNumber(693654).month == 2 && CivilFromDayNumber(693655).month == 3);
+static_assert(DaysInMonth(2000, 2) == 29 && DaysInMonth(1900, 2) == 28 && DaysInMonth(0, 2) == 29 &&
+              DaysInMonth(-4, 2) == 29 && DaysInMonth(-100, 2) == 28 &&
+              DaysInMonth(2001, 12) == 31);
 
 }  // namespace serix::range
