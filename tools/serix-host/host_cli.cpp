@@ -411,7 +411,10 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
                   "(default: empty)");
   call.add_flag("--raw", options.raw,
                 "write the result's bytes exactly (default: carriage returns as line ends)");
-  AddRegistryOptions(call, options, "the user's registry file");
+  const bool native = Capabilities().memoryRegistry;
+  const std::string userRegistry =
+      native ? "the file serix/registry in $XDG_CONFIG_HOME or ~/.config" : "the user's registry";
+  AddRegistryOptions(call, options, userRegistry);
   AddPluginOption(call, options);
   call.footer(
       "Exit status: 0 the plug-in wrote a result; 1 it left the result untouched;\n"
@@ -421,7 +424,7 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
   CLI::App& prefs =
       *app.add_subcommand("prefs", "show the shared preference key, or change one value");
   prefs.require_subcommand(0, 1);
-  AddRegistryOptions(prefs, options, "the user's registry file");
+  AddRegistryOptions(prefs, options, userRegistry);
   CLI::App& setText = *prefs.add_subcommand("set", "store a text value (REG_SZ)");
   setText.add_option("NAME", options.valueName, "value name, such as SeparatorToken")->required();
   setText.add_option("VALUE", options.value, "the text")->required();
@@ -440,7 +443,7 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
   AddPluginOption(version, options);
   CLI::App& session = *app.add_subcommand(
       "session", "answer JSON requests, one a line, on standard input and output");
-  AddRegistryOptions(session, options, "memory, starting empty");
+  AddRegistryOptions(session, options, native ? "memory, starting empty" : userRegistry);
   AddPluginOption(session, options);
   app.footer("Run serix-host COMMAND --help for a command's options. See docs/host.md.");
 
