@@ -21,13 +21,14 @@ std::int64_t DatesInMonth(std::int64_t day, int monthDays, std::int64_t step, st
 
 // Writes count entries whose day, first day, stands at dayAt in the template. The step
 // after the last entry may leave the month: the caller carries it.
+template <EntrySize kSize>
 void WriteDayEntries(ResultCursor& out, const EntryTemplate& entry, int dayAt, std::int64_t day,
                      std::int64_t step, std::int64_t count) {
   const int length = entry.length;
   char* at = out.dest + out.written;
   char* const end = at + count * length;
   for (; at < end; at += length) {
-    CopyEntry(at, entry.text, length);
+    CopyEntryOf<kSize>(at, entry.text, length);
     format::WriteTwoDigits(at + dayAt, static_cast<int>(day));
     day += step;
   }
@@ -67,7 +68,11 @@ std::int64_t WriteDateRun(ResultCursor& out, EntryTemplate& entry, const RangeSp
     const std::int64_t wanted =
         DatesInMonth(day, range::DaysInMonth(date.year, month), spec.step, valuesLeft - written);
     const std::int64_t count = out.EntriesWithRoom(entry.length, wanted);
-    WriteDayEntries(out, entry, dayAt, day, spec.step, count);
+    if (entry.length <= kEntryChunk) {
+      WriteDayEntries<EntrySize::kOneChunk>(out, entry, dayAt, day, spec.step, count);
+    } else {
+      WriteDayEntries<EntrySize::kAny>(out, entry, dayAt, day, spec.step, count);
+    }
     written += count;
     if (count < wanted || written == valuesLeft) return written;
     day += count * spec.step;

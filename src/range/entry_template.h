@@ -20,9 +20,13 @@ inline constexpr int kMaxValueLength = 100;
 inline constexpr int kEntryChunk = 16;
 static_assert(kResultLimit + kMaxValueLength + 1 + kEntryChunk <= kResultWorkingSize);
 
+inline constexpr int kEntryTextSize = 2 * kMaxAffixLength + kMaxValueLength + 1 + kEntryChunk;
+
 struct EntryTemplate {
   // The entry, then room for the last chunk's read past its end.
-  char text[2 * kMaxAffixLength + kMaxValueLength + 1 + kEntryChunk];
+  char text[kEntryTextSize];
+  // A second copy for writers that lay out the next change of the entry ahead of time.
+  char nextText[kEntryTextSize];
   std::string_view suffix;
   int valueAt;  // the prefix's length
   int valueLength;
@@ -74,6 +78,19 @@ inline void CopyEntry(char* at, const char* text, int length) {
   std::memcpy(at, text, kEntryChunk);
   for (int chunk = kEntryChunk; chunk < length; chunk += kEntryChunk) {
     std::memcpy(at + chunk, text + chunk, kEntryChunk);
+  }
+}
+
+// Entry copies for loops that know whether every entry fits one chunk: the loops over short
+// entries, the common case, then run without the test for a second chunk.
+enum class EntrySize { kOneChunk, kAny };
+
+template <EntrySize kSize>
+inline void CopyEntryOf(char* at, const char* text, int length) {
+  if constexpr (kSize == EntrySize::kOneChunk) {
+    std::memcpy(at, text, kEntryChunk);
+  } else {
+    CopyEntry(at, text, length);
   }
 }
 

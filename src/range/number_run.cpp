@@ -4,6 +4,7 @@
 // every entry, for steps of 100 or more). A run ends before the sign or the number of digits
 // would change; the next run lays its first value out afresh with the general formatter.
 #include <algorithm>
+#include <cstring>
 
 #include "format/decimal_text.h"
 #include "range/range_runs.h"
@@ -41,30 +42,46 @@ std::int64_t ValuesOfSameShape(std::int64_t magnitude, std::int64_t change, int 
   return std::min(stepsLeft, valuesLeft - 1) + 1;
 }
 
+// Lays out in next the entry of current with its leading digits carried by carry, 1 or -1.
+void LayOutCarry(char* next, const char* current, int digitsAt, int leadingCount,
+                 std::int64_t carry) {
+  std::memcpy(next + digitsAt, current + digitsAt, static_cast<std::size_t>(leadingCount));
+  format::AddToDigits(next + digitsAt, leadingCount, carry);
+}
+
 // Writes count entries whose digits after the sign, fieldDigits of them, start at digitsAt
 // in the template, the magnitude changing by change, -99 to 99, from one entry to the next.
 // The last two digits are written from a counter after the entry is copied; the digits
-// before them change in the template only when the counter passes 99 or 0. The step after
-// the last entry may carry out of the field: the next run lays its value out afresh.
+// before them change only when the counter passes 99 or 0. The entry that follows such a
+// carry is laid out in the second copy of the template a whole carry ahead: copying from
+// bytes just written would wait until the processor has stored them. The step after the
+// last entry may carry out of the field: the next run lays its value out afresh.
+template <EntrySize kSize>
 void WriteSmallStepEntries(ResultCursor& out, EntryTemplate& entry, int digitsAt, int fieldDigits,
                            std::int64_t magnitude, std::int64_t change, std::int64_t count) {
-  char* const leadingDigits = entry.text + digitsAt;
   const int leadingCount = fieldDigits - 2;
   const int lastTwoAt = digitsAt + leadingCount;
+  const std::int64_t carry = change > 0 ? 1 : -1;
   std::int64_t lastTwo = magnitude % 100;
+  const char* current = entry.text;
+  char* next = entry.nextText;
+  std::memcpy(next, current, static_cast<std::size_t>(entry.length + kEntryChunk));
+  format::AddToDigits(next + digitsAt, leadingCount, carry);
 
   // Locals, so that the stores into the result cannot be taken to change them.
   const int length = entry.length;
   char* at = out.dest + out.written;
   char* const end = at + count * length;
   for (; at < end; at += length) {
-    CopyEntry(at, entry.text, length);
+    CopyEntryOf<kSize>(at, current, length);
     format::WriteTwoDigits(at + lastTwoAt, lastTwo);
     lastTwo += change;
     if (static_cast<std::uint64_t>(lastTwo) > 99) {
-      const std::int64_t carry = lastTwo < 0 ? -1 : 1;
       lastTwo -= carry * 100;
-      format::AddToDigits(leadingDigits, leadingCount, carry);
+      char* const carried = next;
+      next = const_cast<char*>(current);
+      current = carried;
+      LayOutCarry(next, current, digitsAt, leadingCount, carry);
     }
   }
   out.written += count * length;
@@ -112,8 +129,12 @@ std::int64_t WriteNumberRun(ResultCursor& out, EntryTemplate& entry, const Range
       entry.length,
       ValuesOfSameShape(magnitude, change, fieldDigits, padded, negative, valuesLeft));
   const int digitsAt = entry.valueAt + signLength;
-  if (stepSize < 100) {
-    WriteSmallStepEntries(out, entry, digitsAt, fieldDigits, magnitude, change, count);
+  if (stepSize < 100 && entry.length <= kEntryChunk) {
+    WriteSmallStepEntries<EntrySize::kOneChunk>(out, entry, digitsAt, fieldDigits, magnitude,
+                                                change, count);
+  } else if (stepSize < 100) {
+    WriteSmallStepEntries<EntrySize::kAny>(out, entry, digitsAt, fieldDigits, magnitude, change,
+                                           count);
   } else {
     WriteLargeStepEntries(out, entry, digitsAt, fieldDigits, change, count);
   }
