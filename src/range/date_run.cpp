@@ -19,8 +19,8 @@ std::int64_t DatesInMonth(std::int64_t day, int monthDays, std::int64_t step, st
   return std::min(stepsLeft, wanted - 1) + 1;
 }
 
-// Writes count entries whose day, first day, stands at dayAt in the template. The step
-// after the last entry may leave the month: the caller carries it.
+// Writes count entries whose day of the month, day in the first, stands at dayAt in the
+// template. The step after the last entry may leave the month: the caller carries it.
 template <EntrySize kSize>
 void WriteDayEntries(ResultCursor& out, const EntryTemplate& entry, int dayAt, std::int64_t day,
                      std::int64_t step, std::int64_t count) {
@@ -29,7 +29,7 @@ void WriteDayEntries(ResultCursor& out, const EntryTemplate& entry, int dayAt, s
   char* const end = at + count * length;
   for (; at < end; at += length) {
     CopyEntryOf<kSize>(at, entry.text, length);
-    format::WriteTwoDigits(at + dayAt, static_cast<int>(day));
+    format::WriteTwoDigits(at + dayAt, day);
     day += step;
   }
   out.written += count * length;

@@ -5,6 +5,7 @@
 // would change; the next run lays its first value out afresh with the general formatter.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "format/decimal_text.h"
 #include "range/range_runs.h"
@@ -12,7 +13,7 @@
 namespace serix {
 namespace {
 
-// The largest number of digit digits, held at INT64_MAX from 19 digits on.
+// The largest number with so many digits, held at INT64_MAX from 19 digits on.
 std::int64_t LargestOfDigits(int digits) {
   std::int64_t largest = 9;
   for (int i = 1; i < digits; ++i) {
@@ -63,7 +64,7 @@ void WriteSmallStepEntries(ResultCursor& out, EntryTemplate& entry, int digitsAt
   const int lastTwoAt = digitsAt + leadingCount;
   const std::int64_t carry = change > 0 ? 1 : -1;
   std::int64_t lastTwo = magnitude % 100;
-  const char* current = entry.text;
+  char* current = entry.text;
   char* next = entry.nextText;
   std::memcpy(next, current, static_cast<std::size_t>(entry.length + kEntryChunk));
   format::AddToDigits(next + digitsAt, leadingCount, carry);
@@ -78,9 +79,7 @@ void WriteSmallStepEntries(ResultCursor& out, EntryTemplate& entry, int digitsAt
     lastTwo += change;
     if (static_cast<std::uint64_t>(lastTwo) > 99) {
       lastTwo -= carry * 100;
-      char* const carried = next;
-      next = const_cast<char*>(current);
-      current = carried;
+      std::swap(current, next);
       LayOutCarry(next, current, digitsAt, leadingCount, carry);
     }
   }
