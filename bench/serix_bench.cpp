@@ -155,8 +155,10 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   serix::bench::yardstickSeconds = serix::bench::MeasureYardstickSeconds();
-  benchmark::AddCustomContext("memcpy_64000_seconds",
-                              std::to_string(serix::bench::yardstickSeconds));
+  char yardstickNanoseconds[32];
+  std::snprintf(yardstickNanoseconds, sizeof yardstickNanoseconds, "%.1f",
+                serix::bench::yardstickSeconds * 1e9);
+  benchmark::AddCustomContext("memcpy_64000_ns", yardstickNanoseconds);
   if (serix::bench::LeanHost().Initialise(4) != 4) {
     std::fprintf(stderr, "serix-bench: the plug-in refused to initialise\n");
     return 1;

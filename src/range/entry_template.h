@@ -51,7 +51,8 @@ struct ResultCursor {
 // The prefix and suffix must be at most kMaxAffixLength characters each.
 inline void StartEntryTemplate(EntryTemplate& entry, std::string_view prefix,
                                std::string_view suffix) {
-  std::memcpy(entry.text, prefix.data(), prefix.size());
+  // An empty view may carry no address, which memcpy must never be given.
+  if (!prefix.empty()) std::memcpy(entry.text, prefix.data(), prefix.size());
   entry.suffix = suffix;
   entry.valueAt = static_cast<int>(prefix.size());
   entry.valueLength = -1;
@@ -65,7 +66,7 @@ inline void SetEntryValue(EntryTemplate& entry, const char* value, int length) {
   if (length == entry.valueLength) return;
   entry.valueLength = length;
   char* const suffixAt = entry.text + entry.valueAt + length;
-  std::memcpy(suffixAt, entry.suffix.data(), entry.suffix.size());
+  if (!entry.suffix.empty()) std::memcpy(suffixAt, entry.suffix.data(), entry.suffix.size());
   char* const terminatorAt = suffixAt + entry.suffix.size();
   *terminatorAt = kEntryTerminator;
   // What the last chunk reads past the entry is defined, though always overwritten.

@@ -19,7 +19,8 @@ RangeWritten WriteRangeSimple(char* dest, const RangeSpec& spec) {
   std::int64_t value = spec.start;
   std::int64_t written = 0;
   while (inRange(value) && written + prefixLength + suffixLength <= kResultLimit) {
-    std::memcpy(dest + written, spec.prefix.data(), spec.prefix.size());
+    // An empty view may carry no address, which memcpy must never be given.
+    if (prefixLength != 0) std::memcpy(dest + written, spec.prefix.data(), spec.prefix.size());
     written += prefixLength;
     char* const at = dest + written;
     if (spec.dateOrder != kDateOrderNone) {
@@ -30,7 +31,7 @@ RangeWritten WriteRangeSimple(char* dest, const RangeSpec& spec) {
                                          value >= 0 ? spec.nonNegativeWidth : spec.negativeWidth);
     }
     value += spec.step;
-    std::memcpy(dest + written, spec.suffix.data(), spec.suffix.size());
+    if (suffixLength != 0) std::memcpy(dest + written, spec.suffix.data(), spec.suffix.size());
     written += suffixLength;
     dest[written++] = kEntryTerminator;
   }

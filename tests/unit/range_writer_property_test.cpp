@@ -289,6 +289,16 @@ TEST(RangeWriterPropertyTest, EntriesCutAtTheLimitAtEveryOffset) {
   }
 }
 
+TEST(RangeWriterPropertyTest, AffixesGivenAsEmptyViewsWithoutAddress) {
+  for (const auto writer : {WriteRange, WriteRangeSimple}) {
+    const RangeSpec spec{{}, {}, 9, 1, 10, kDateOrderNone, '/', 0, 0};
+    std::vector<char> result(kResultWorkingSize);
+    const RangeWritten written = writer(result.data(), spec);
+    EXPECT_EQ(std::string(result.data(), static_cast<std::size_t>(written.length)), "9\r10\r");
+    EXPECT_FALSE(written.stoppedByRoom);
+  }
+}
+
 struct KnownRange {
   RangeCase range;
   std::vector<std::string> entries;
