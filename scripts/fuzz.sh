@@ -19,7 +19,9 @@ cmake --preset fuzz -B "$build" >/dev/null || exit 1
 
 targets=(fuzz-entry fuzz-registry-file)
 # The session protocol target exists once serix-host's session decoder is in the tree.
-if cmake --build "$build" --target help | grep -q '^\.\.\. fuzz-session$'; then
+# (The list is read whole first: grep -q would end the pipe early and fail it.)
+build_targets="$(cmake --build "$build" --target help)"
+if grep -qx '\.\.\. fuzz-session' <<<"$build_targets"; then
   targets+=(fuzz-session)
 fi
 cmake --build "$build" -j2 --target "${targets[@]}" || exit 1
