@@ -17,7 +17,7 @@ repetitions="${SERIX_BENCH_REPETITIONS:-15}"
 cd "$root"
 scripts/setup-deps.sh native
 if ! dpkg-query -W -f='${Status}' libbenchmark-dev 2>/dev/null | grep -q "install ok installed"; then
-  scripts/setup-deps.sh all
+  scripts/setup-deps.sh bench
 fi
 cmake --preset bench -B "$build" >/dev/null
 cmake --build "$build" -j2 --target serix-bench >/dev/null

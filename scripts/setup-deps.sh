@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a Debian 12 machine, only what is missing.
 #   scripts/setup-deps.sh native   the native build, its tests and serix-host
+#   scripts/setup-deps.sh bench    also Google Benchmark
 #   scripts/setup-deps.sh all      also the Windows cross build, Wine, fuzzing and coverage
 # Needs root (or sudo) only when something is missing.
 set -euo pipefail
@@ -9,11 +10,12 @@ profile="${1:-all}"
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev)
 case "$profile" in
   native) ;;
+  bench) packages+=(libbenchmark-dev) ;;
   all)
     packages+=(libbenchmark-dev clang libclang-rt-dev gcovr
                g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth zip)
     ;;
-  *) echo "usage: $0 [native|all]" >&2; exit 2 ;;
+  *) echo "usage: $0 [native|bench|all]" >&2; exit 2 ;;
 esac
 
 missing=()
