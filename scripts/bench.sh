@@ -15,10 +15,7 @@ build="${SERIX_BENCH_BUILD_DIR:-$root/build/bench}"
 repetitions="${SERIX_BENCH_REPETITIONS:-15}"
 
 cd "$root"
-scripts/setup-deps.sh native
-if ! dpkg-query -W -f='${Status}' libbenchmark-dev 2>/dev/null | grep -q "install ok installed"; then
-  scripts/setup-deps.sh bench
-fi
+scripts/setup-deps.sh bench
 cmake --preset bench -B "$build" >/dev/null
 cmake --build "$build" -j2 --target serix-bench >/dev/null
 
