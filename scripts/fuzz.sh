@@ -17,13 +17,7 @@ build="${SERIX_FUZZ_BUILD_DIR:-$root/build/fuzz}"
 cd "$root"
 cmake --preset fuzz -B "$build" >/dev/null || exit 1
 
-targets=(fuzz-entry fuzz-registry-file)
-# The session protocol target exists once serix-host's session decoder is in the tree.
-# (The list is read whole first: grep -q would end the pipe early and fail it.)
-build_targets="$(cmake --build "$build" --target help)"
-if grep -qx '\.\.\. fuzz-session' <<<"$build_targets"; then
-  targets+=(fuzz-session)
-fi
+targets=(fuzz-entry fuzz-session fuzz-registry-file)
 cmake --build "$build" -j2 --target "${targets[@]}" || exit 1
 
 status=0
@@ -34,8 +28,12 @@ for target in "${targets[@]}"; do
   options=(-max_total_time="$seconds" -timeout=10 -print_final_stats=1
            -artifact_prefix="$artifacts/")
   [ -f "fuzz/$target.dict" ] && options+=(-dict="fuzz/$target.dict")
-  echo "== $target for ${seconds}s" >&2
-  if ! "$build/fuzz/$target" "${options[@]}" "$work" "fuzz/corpus/$target"; then
+  log="$build/fuzz-$target.log"
+  echo "== $target for ${seconds}s (log: $log)" >&2
+  if "$build/fuzz/$target" "${options[@]}" "$work" "fuzz/corpus/$target" >"$log" 2>&1; then
+    grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|Done )' "$log" >&2 || true
+  else
+    tail -n 60 "$log" >&2
     echo "== $target FAILED; inputs in $artifacts" >&2
     status=1
   fi
