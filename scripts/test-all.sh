@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native unit and acceptance tests, the same under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the Windows DLL under Wine (acceptance,
-# resources and the oracle tests against the real Windows functions), and a bounded run of
-# each fuzzer. Installs what is missing first. SERIX_STAGES="native sanitize" runs a subset.
+# resources and the oracle tests against the real Windows functions), a bounded run of each
+# fuzzer, and the coverage floor of the plug-in's core. Installs what is missing first. SERIX_STAGES="native sanitize" runs a subset.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-stages="${SERIX_STAGES:-native sanitize win32 fuzz}"
+stages="${SERIX_STAGES:-native sanitize win32 fuzz coverage}"
 fuzz_seconds="${SERIX_FUZZ_SECONDS:-60}"
 jobs="${SERIX_JOBS:-$(nproc)}"
 
@@ -45,6 +45,7 @@ for stage in $stages; do
     sanitize) run_preset sanitize ;;
     win32) run_preset win32 ;;
     fuzz) scripts/fuzz.sh "$fuzz_seconds" ;;
+    coverage) scripts/coverage.sh ;;
     *) echo "unknown stage: $stage" >&2; exit 2 ;;
   esac
 done
