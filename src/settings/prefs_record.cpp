@@ -19,8 +19,10 @@ platform::RegistryKey PrefsKey() {
 
 void SetDefaultPrefs() {
   generalPrefs.Version = 1;
-  std::strcpy(generalPrefs.SeparatorToken, kDefaultSeparatorToken);
-  std::strcpy(generalPrefs.DefSeparatorToken, kDefaultSeparatorToken);
+  static_assert(sizeof kDefaultSeparatorToken <= kPrefTextSize);
+  std::memcpy(generalPrefs.SeparatorToken, kDefaultSeparatorToken, sizeof kDefaultSeparatorToken);
+  std::memcpy(generalPrefs.DefSeparatorToken, kDefaultSeparatorToken,
+              sizeof kDefaultSeparatorToken);
   generalPrefs.isOneTimeSeparator = 0;
 }
 

@@ -13,7 +13,7 @@ namespace serix {
 
 inline constexpr int kPrefTextSize = 64;
 inline constexpr const char* kPrefsKeyPath = "Software\\Vexa\\Vexa Plug-in General Prefs";
-inline constexpr const char* kDefaultSeparatorToken = "|";
+inline constexpr char kDefaultSeparatorToken[] = "|";
 
 struct GeneralPrefs {
   char SeparatorToken[kPrefTextSize];
