@@ -33,5 +33,5 @@ if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures
   $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq >&2
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-  "${missing[@]}" >&2
+# With recommended packages: Wine, for one, is tested with what it recommends.
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >&2
