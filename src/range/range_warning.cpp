@@ -1,5 +1,6 @@
 #include "range/range_warning.h"
 
+#include <array>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -11,21 +12,31 @@ namespace {
 
 constexpr std::uint32_t kLeastTicksBetweenWarnings = 300;
 
-char warningDialogText[kWarningDialogTextSize];
-bool warningTextSet = false;
+using WarningTextBuffer = std::array<char, kWarningDialogTextSize>;
+
+// The buffer as the library is loaded: the default text, filled in at compile time.
+constexpr WarningTextBuffer DefaultWarningBuffer() {
+  WarningTextBuffer buffer{};
+  for (std::size_t i = 0; DefaultWarningDialogText[i] != '\0'; ++i) {
+    buffer[i] = DefaultWarningDialogText[i];
+  }
+  return buffer;
+}
+static_assert(DefaultWarningBuffer()[kWarningDialogTextSize - 1] == '\0');
+
+WarningTextBuffer warningDialogText = DefaultWarningBuffer();
 std::uint32_t lastWarningTicks = 0;
 
 }  // namespace
 
 const char* WarningDialogText() {
-  return warningTextSet ? warningDialogText : DefaultWarningDialogText;
+  return warningDialogText.data();
 }
 
 void SetWarningDialogText(const char* text) {
   const std::size_t length = strnlen(text, kWarningDialogTextSize - 1);
-  std::memcpy(warningDialogText, text, length);
+  std::memcpy(warningDialogText.data(), text, length);
   warningDialogText[length] = '\0';
-  warningTextSet = true;
 }
 
 std::uint32_t CurrentTicks() {
@@ -42,7 +53,7 @@ void ShowRangeWarningIfDue() {
 }
 
 void ResetRangeWarning() {
-  warningTextSet = false;
+  warningDialogText = DefaultWarningBuffer();
   lastWarningTicks = 0;
 }
 

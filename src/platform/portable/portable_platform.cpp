@@ -43,10 +43,9 @@ Services& CurrentServices() {
 }
 
 void ResetServices() {
-  static MemoryRegistry fresh;
-  fresh = MemoryRegistry{};
+  DefaultRegistry() = MemoryRegistry{};
   Services initial;
-  initial.registry = &fresh;
+  initial.registry = &DefaultRegistry();
   ServicesInstance() = std::move(initial);
   openKeyInUse.fill(false);
 }
