@@ -34,4 +34,14 @@ std::int16_t HostMemoryError() {
   return currentCallBlock->memoryError();
 }
 
+std::int16_t HostResizeAndLock(HostHandle handle, std::uint32_t size) {
+  const std::uint32_t sizeBefore = HostGetHandleSize(handle);
+  HostSetHandleSize(handle, size);
+  if (const std::int16_t error = HostMemoryError(); error != 0) return error;
+  HostLockHandle(handle);
+  const std::int16_t error = HostMemoryError();
+  if (error != 0) HostSetHandleSize(handle, sizeBefore);
+  return error;
+}
+
 }  // namespace serix

@@ -17,4 +17,10 @@ void HostLockHandle(HostHandle handle);
 std::int32_t HostUnlockHandle(HostHandle handle);
 std::int16_t HostMemoryError();
 
+// Sizes the handle to size and locks it, asking memoryError after each. Returns 0 when the
+// handle is locked, otherwise the host's error code. When the host refuses the lock, the
+// handle goes back to the size it had, so that the host keeps its text rather than a handle
+// of the new size holding whatever it put there.
+std::int16_t HostResizeAndLock(HostHandle handle, std::uint32_t size);
+
 }  // namespace serix

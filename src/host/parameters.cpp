@@ -50,17 +50,20 @@ bool ContainsOption(const char* parameter, const char* keyword) {
                   static_cast<std::int32_t>(std::strlen(keyword)), 0, 1, false) >= 0;
 }
 
-std::int32_t ReadNextParameter(HostHandle argumentHandle, char* buffer, int capacity,
-                               ParameterCursor& cursor) {
+bool ReadNextParameter(HostHandle argumentHandle, char* buffer, int capacity,
+                       ParameterCursor& cursor) {
   if (cursor == 0) LoadPrefs();
   buffer[0] = '\0';
-  if (cursor < 0) return 0;
+  if (cursor < 0) return true;
 
   const char* token = GetSeparatorToken();
   const auto tokenLength = static_cast<std::int32_t>(std::strlen(token));
 
   HostLockHandle(argumentHandle);
-  if (HostMemoryError() != 0) return HostUnlockHandle(argumentHandle);
+  if (HostMemoryError() != 0) {
+    HostUnlockHandle(argumentHandle);
+    return false;
+  }
 
   const char* text = *argumentHandle;
   const std::int64_t size = HostGetHandleSize(argumentHandle);
@@ -81,15 +84,14 @@ std::int32_t ReadNextParameter(HostHandle argumentHandle, char* buffer, int capa
       cursor = next > INT32_MAX ? kArgumentUsedUp : static_cast<ParameterCursor>(next);
     }
   }
-  return HostUnlockHandle(argumentHandle);
+  HostUnlockHandle(argumentHandle);
+  return true;
 }
 
 std::int32_t SetResultText(const char* text, HostHandle resultHandle) {
   const std::size_t length = std::strlen(text);
-  HostSetHandleSize(resultHandle, static_cast<std::uint32_t>(length));
-  if (const std::int16_t error = HostMemoryError(); error != 0) return error;
-  HostLockHandle(resultHandle);
-  if (const std::int16_t error = HostMemoryError(); error != 0) return error;
+  const std::int16_t error = HostResizeAndLock(resultHandle, static_cast<std::uint32_t>(length));
+  if (error != 0) return error;
   std::memcpy(*resultHandle, text, length);
   return HostUnlockHandle(resultHandle);
 }

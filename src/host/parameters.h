@@ -17,9 +17,11 @@ using ParameterCursor = std::int32_t;
 inline constexpr ParameterCursor kArgumentUsedUp = -1;
 
 // Fills buffer with the next parameter (cut to capacity characters, terminated) and moves
-// the cursor past it and its separator token. Returns the host's code from unlockHandle.
-std::int32_t ReadNextParameter(HostHandle argumentHandle, char* buffer, int capacity,
-                               ParameterCursor& cursor);
+// the cursor past it and its separator token. Returns false when the host refused to lock
+// the argument: the parameter is then empty and unknown, and the calling function reads no
+// further parameter and ends quietly, as after any failed host memory call.
+[[nodiscard]] bool ReadNextParameter(HostHandle argumentHandle, char* buffer, int capacity,
+                                     ParameterCursor& cursor);
 
 // Offset of the occurrence-th match of needle in text at or after start, or -1. With exact
 // false, ASCII letters A-Z compare equal to a-z; every other byte compares as it is.

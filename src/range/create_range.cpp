@@ -36,10 +36,11 @@ RangeOptions ReadRangeOptions(const char* options) {
   return read;
 }
 
-// Reads the next parameter as a range value; false when it is empty.
+// Reads the next parameter as a range value; false when it is empty or the host refused
+// the argument.
 bool ReadRangeValue(HostHandle argumentHandle, ParameterCursor& cursor, std::int32_t& value) {
   char text[ParameterCapacity + 1];
-  ReadNextParameter(argumentHandle, text, ParameterCapacity, cursor);
+  if (!ReadNextParameter(argumentHandle, text, ParameterCapacity, cursor)) return false;
   if (text[0] == '\0') return false;
   ParseRangeValue(text, value);
   return true;
@@ -54,12 +55,14 @@ bool StepLeadsToEnd(std::int32_t start, std::int32_t step, std::int32_t end) {
 
 void CreateRange(HostHandle argumentHandle, HostHandle resultHandle) {
   ParameterCursor cursor = 0;
+  // Every way out before the result is sized leaves it untouched: an empty start, step or end,
+  // a range that cannot be walked, or an argument the host refused to lock.
   char options[ParameterCapacity + 1];
-  ReadNextParameter(argumentHandle, options, ParameterCapacity, cursor);
+  if (!ReadNextParameter(argumentHandle, options, ParameterCapacity, cursor)) return;
   const RangeOptions range = ReadRangeOptions(options);
 
   char prefix[ParameterCapacity + 1];
-  ReadNextParameter(argumentHandle, prefix, ParameterCapacity, cursor);
+  if (!ReadNextParameter(argumentHandle, prefix, ParameterCapacity, cursor)) return;
   std::int32_t start = 0;
   std::int32_t step = 0;
   std::int32_t end = 0;
@@ -67,7 +70,7 @@ void CreateRange(HostHandle argumentHandle, HostHandle resultHandle) {
   if (!ReadRangeValue(argumentHandle, cursor, step)) return;
   if (!ReadRangeValue(argumentHandle, cursor, end)) return;
   char suffix[ParameterCapacity + 1];
-  ReadNextParameter(argumentHandle, suffix, ParameterCapacity, cursor);
+  if (!ReadNextParameter(argumentHandle, suffix, ParameterCapacity, cursor)) return;
   if (!StepLeadsToEnd(start, step, end)) return;
 
   char nonNegativeFormat[kNumberFormatSize];
@@ -85,16 +88,7 @@ void CreateRange(HostHandle argumentHandle, HostHandle resultHandle) {
       .negativeWidth = format::NumberFormatWidth(negativeFormat),
   };
 
-  // Should the host refuse the lock, the handle goes back to this size, so that the host
-  // keeps the text it had rather than 65000 characters of nothing.
-  const std::uint32_t sizeBefore = HostGetHandleSize(resultHandle);
-  HostSetHandleSize(resultHandle, kResultWorkingSize);
-  if (HostMemoryError() != 0) return;
-  HostLockHandle(resultHandle);
-  if (HostMemoryError() != 0) {
-    HostSetHandleSize(resultHandle, sizeBefore);
-    return;
-  }
+  if (HostResizeAndLock(resultHandle, kResultWorkingSize) != 0) return;
   const RangeWritten written = WriteRange(*resultHandle, spec);
   HostUnlockHandle(resultHandle);
 

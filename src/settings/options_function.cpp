@@ -11,8 +11,11 @@ std::int32_t OptionsFunction(HostHandle argumentHandle, HostHandle resultHandle)
   ParameterCursor cursor = 0;
   char option[ParameterCapacity + 1];
   char text[ParameterCapacity + 1];
-  ReadNextParameter(argumentHandle, option, ParameterCapacity, cursor);
-  ReadNextParameter(argumentHandle, text, ParameterCapacity, cursor);
+  // A refused argument leaves the warning text and the result as they were.
+  if (!ReadNextParameter(argumentHandle, option, ParameterCapacity, cursor) ||
+      !ReadNextParameter(argumentHandle, text, ParameterCapacity, cursor)) {
+    return 0;
+  }
   if (!ContainsOption(option, "-setwarningdialogtext")) resultCode = kUnknownOption;
   SetWarningDialogText(text[0] != '\0' ? text : DefaultWarningDialogText);
   return SetResultCode("$$", resultCode, resultHandle);

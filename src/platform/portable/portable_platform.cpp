@@ -121,9 +121,7 @@ void SimpleBeep() {
 }
 
 void ShowTaskModalMessage(const char* caption, const char* text) {
-  portable::Services& services = CurrentServices();
-  services.alerts.push_back({caption, text});
-  if (services.onAlert) services.onAlert(services.alerts.back());
+  CurrentServices().alerts.push_back({caption, text});
 }
 
 std::uint32_t MillisecondCounter() {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,8 +30,6 @@ struct Services {
   // Message boxes in the order shown, each closed at once, and the simple beeps made.
   std::vector<Alert> alerts;
   int beeps = 0;
-  // Called for every message box as it is shown, for hosts that print them as they come.
-  std::function<void(const Alert&)> onAlert;
   // Registry key handles the plug-in holds open now.
   int openKeys = 0;
 };
