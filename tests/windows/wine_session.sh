@@ -11,7 +11,7 @@ set -euo pipefail
 action=${1:?start or stop}
 state=${2:?state directory}
 : "${SERIX_WINEPREFIX:?}" "${WINE_RUN:?}"
-export WINEPREFIX=$SERIX_WINEPREFIX WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$SERIX_WINEPREFIX WINEDEBUG=-all
 
 stop() {
   wineserver -k >/dev/null 2>&1 || true
@@ -47,7 +47,7 @@ case $action in
     # (services, devices, desktop) started now, detached from every test's output: started
     # by a test they would hold its output open and ctest would wait for them.
     wineserver -p </dev/null >/dev/null 2>&1
-    wine cmd /c exit </dev/null >/dev/null 2>&1
+    "$WINE_RUN" cmd /c exit </dev/null >/dev/null 2>&1
     echo "$DISPLAY" >"$state/display"
     echo "Wine prefix $WINEPREFIX, display $DISPLAY"
     ;;

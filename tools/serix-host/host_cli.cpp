@@ -115,7 +115,9 @@ std::optional<PluginModule> Load(const Options& options, std::ostream& err) {
 
 void PrintMessages(const PluginCallEffects& effects, std::ostream& err) {
   for (const ShownMessage& message : effects.messages) {
-    err << '[' << message.caption << "] " << message.text << '\n';
+    err << '[' << message.caption << "] " << message.text;
+    if (!message.defect.empty()) err << "  (shown wrongly: " << message.defect << ')';
+    err << '\n';
   }
 }
 

@@ -6,8 +6,10 @@
 //                             and beeps, a clock that the host sets.
 //   host_platform_win32.cpp   the real Serix.fmx (LoadLibraryA, GetProcAddress), its string
 //                             table (LoadStringA) and version block (the version API), the
-//                             real registry (HKEY_CURRENT_USER, or a private scratch key), and
-//                             a thread that reads and closes the plug-in's message boxes.
+//                             real registry (HKEY_CURRENT_USER, or a private scratch key), a
+//                             thread that reads and closes the plug-in's message boxes, and
+//                             the module's imports of the clock, the beep and the registry
+//                             calls pointed at the host's stand-ins.
 //
 // All text is bytes (code page 1252 on Windows), held in std::string. Functions that can fail
 // return false and say why in `why`, one line meant for a person. The functions are called
@@ -109,11 +111,11 @@ bool DeletePrefsValue(std::string_view name, bool& existed, std::string& why);
 bool DeletePrefsKey(std::string& why);
 
 // From now on the plug-in's opening or creating of the key fails (kCreate), or its setting of
-// values fails with error 5, access denied (kWrite), or neither (kNone). Natively only.
+// values fails with error 5, access denied (kWrite), or neither (kNone).
 enum class RegistryDenial { kNone, kCreate, kWrite };
 bool DenyRegistry(RegistryDenial denial, std::string& why);
 
-// The system's millisecond counter reads `milliseconds` from now on. Natively only.
+// The system's millisecond counter reads `milliseconds` from now on.
 bool SetClock(std::uint32_t milliseconds, std::string& why);
 
 // Message boxes and beeps the plug-in made during one call into it. A box counts as closed at
@@ -122,6 +124,10 @@ bool SetClock(std::uint32_t milliseconds, std::string& why);
 struct ShownMessage {
   std::string caption;
   std::string text;
+  // Empty for a box as the plug-in must show it: task-modal, one OK button, no icon, no owner
+  // window. Otherwise what was wrong with it (known only where the host sees how the plug-in
+  // asked for the box: on Windows).
+  std::string defect;
 
   bool operator==(const ShownMessage&) const = default;
 };

@@ -151,7 +151,7 @@ PluginCallEffects EndPluginCall() {
   portable::Services& services = CurrentServices();
   PluginCallEffects effects;
   for (portable::Alert& alert : services.alerts) {
-    effects.messages.push_back({std::move(alert.caption), std::move(alert.text)});
+    effects.messages.push_back({std::move(alert.caption), std::move(alert.text), {}});
   }
   effects.beeps = services.beeps;
   services.alerts.clear();

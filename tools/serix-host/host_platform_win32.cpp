@@ -1,16 +1,19 @@
 // The host's platform on Windows (and under Wine): the real Serix.fmx loaded with LoadLibraryA,
 // its string table read with LoadStringA and its version block with the version API, the real
-// registry under HKEY_CURRENT_USER or a private scratch key, and a watcher thread that reads
-// and closes the plug-in's message boxes.
+// registry under HKEY_CURRENT_USER or a private scratch key, a watcher thread that reads and
+// closes the plug-in's message boxes, and stand-ins behind the module's imports for the clock,
+// registry denial and beeps (win32_import_hooks.h).
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 #include "host_platform.h"
 #include "settings/prefs_record.h"
+#include "win32_import_hooks.h"
 #include "win32_message_watcher.h"
 #include "win32_scratch_registry.h"
 #include "win32_version_block.h"
@@ -28,6 +31,7 @@ struct Win32Platform {
   ScratchRegistry scratch;
   HMODULE plugin = nullptr;
   std::string pluginPath;
+  HookedImports hooked;
   std::unique_ptr<MessageWatcher> watcher;
 };
 
@@ -62,6 +66,7 @@ void UnloadPlugin() {
   Win32Platform& platform = Platform();
   if (platform.plugin != nullptr) FreeLibrary(platform.plugin);
   platform.plugin = nullptr;
+  platform.hooked = {};
 }
 
 // The preference key under the current user (redirected to the scratch key when chosen).
@@ -176,7 +181,12 @@ BOOL CALLBACK CollectBlockNumber(HMODULE, LPCSTR, LPSTR name, LONG_PTR blocks) {
 }  // namespace
 
 PlatformCapabilities Capabilities() {
-  return {.platform = "win32"};
+  const HookedImports& hooked = Platform().hooked;
+  return {.platform = "win32",
+          .clock = hooked.clock,
+          .deny = hooked.deny,
+          .beeps = hooked.beeps,
+          .openCount = hooked.open};
 }
 
 bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
@@ -216,6 +226,7 @@ std::optional<PluginModule> LoadPlugin(std::string_view file, std::string& why) 
     UnloadPlugin();
     return std::nullopt;
   }
+  platform.hooked = HookPluginImports(platform.plugin);
   if (!platform.watcher) platform.watcher = std::make_unique<MessageWatcher>();
   return PluginModule{reinterpret_cast<EntryProc>(reinterpret_cast<void (*)()>(entry)),
                       static_cast<ModuleInstance>(platform.plugin)};
@@ -306,6 +317,7 @@ std::optional<VersionBlock> ModuleVersion(const PluginModule& plugin, std::strin
 PrefsKeyState ReadPrefsKey() {
   PrefsKeyState state;
   const PrefsKey key(KEY_READ, false);
+  if (Platform().hooked.open) state.openHandles = HookedOpenKeys();
   if (key.get() == nullptr) return state;
   state.exists = true;
   for (DWORD index = 0;; ++index) {
@@ -368,25 +380,53 @@ bool DeletePrefsKey(std::string& why) {
 }
 
 bool DenyRegistry(RegistryDenial denial, std::string& why) {
-  if (denial == RegistryDenial::kNone) return true;
-  why = "denying registry access is only possible natively";
-  return false;
+  if (!Platform().hooked.deny) {
+    why = "the loaded module's registry calls are not the host's to deny";
+    return false;
+  }
+  DenyKeyCreation(denial == RegistryDenial::kCreate);
+  DenyValueWriting(denial == RegistryDenial::kWrite);
+  return true;
 }
 
-bool SetClock(std::uint32_t /*milliseconds*/, std::string& why) {
-  why = "the Windows host uses the system's own millisecond counter";
-  return false;
+bool SetClock(std::uint32_t milliseconds, std::string& why) {
+  if (!Platform().hooked.clock) {
+    why = "the loaded module's clock is not the host's to set";
+    return false;
+  }
+  SetHookedClock(milliseconds);
+  return true;
 }
 
 void BeginPluginCall() {
+  TakeSimpleBeeps();
+  TakeMessageBoxRequests();
   if (Platform().watcher) Platform().watcher->Begin();
 }
 
+// The boxes as the watcher read them off the screen, each with what was wrong in how the
+// plug-in asked for it; a box asked for but never seen, or seen but never asked for, is
+// reported too.
 PluginCallEffects EndPluginCall() {
+  Win32Platform& platform = Platform();
   PluginCallEffects effects;
-  if (!Platform().watcher) return effects;
-  for (WatchedMessage& message : Platform().watcher->End()) {
-    effects.messages.push_back({std::move(message.caption), std::move(message.text)});
+  effects.beeps = TakeSimpleBeeps();
+  std::vector<MessageBoxRequest> asked = TakeMessageBoxRequests();
+  if (!platform.watcher) return effects;
+  std::vector<WatchedMessage> shown = platform.watcher->End();
+  for (std::size_t i = 0; i < std::max(shown.size(), asked.size()); ++i) {
+    if (i >= shown.size()) {
+      effects.messages.push_back({std::move(asked[i].caption), std::move(asked[i].text),
+                                  "asked for, but never seen on the screen"});
+      continue;
+    }
+    ShownMessage message{std::move(shown[i].caption), std::move(shown[i].text), {}};
+    if (i < asked.size()) {
+      message.defect = std::move(asked[i].defect);
+    } else if (platform.hooked.boxes) {
+      message.defect = "not shown through the module's MessageBoxA";
+    }
+    effects.messages.push_back(std::move(message));
   }
   return effects;
 }

@@ -143,6 +143,8 @@ Response Messages(const std::vector<ShownMessage>& messages) {
     Response shown;
     shown["caption"] = BytesToCodePoints(message.caption);
     shown["text"] = BytesToCodePoints(message.text);
+    // Only a box shown wrongly carries it, so that it fails every expectation of the box.
+    if (!message.defect.empty()) shown["defect"] = BytesToCodePoints(message.defect);
     list.push_back(std::move(shown));
   }
   return list;

@@ -12,15 +12,25 @@ serix_warnings(serix_platform_windows)
 add_library(serix_plugin INTERFACE)
 target_link_libraries(serix_plugin INTERFACE serix_core serix_platform_windows)
 
+# The export's name as the linker sees it: stdcall-decorated in the 32-bit build that ships,
+# plain in the 64-bit build that only the tests use.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(serix_exports ${CMAKE_CURRENT_LIST_DIR}/serix.def)
+  set(serix_entry_symbol _FMExternCallProc@4)
+else()
+  set(serix_exports ${CMAKE_CURRENT_LIST_DIR}/serix-x64.def)
+  set(serix_entry_symbol FMExternCallProc)
+endif()
+
 # A module library: loaded at run time, never linked against, so no import library.
 add_library(serix_fmx MODULE
-  ${CMAKE_CURRENT_LIST_DIR}/serix.def
+  ${serix_exports}
   ${PROJECT_SOURCE_DIR}/src/resources/serix.rc
 )
 target_include_directories(serix_fmx PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(serix_fmx PRIVATE serix_core serix_platform_windows)
 # The .def file names the entry, but nothing else pulls it out of the core library.
-target_link_options(serix_fmx PRIVATE -Wl,--undefined=_FMExternCallProc@4
+target_link_options(serix_fmx PRIVATE -Wl,--undefined=${serix_entry_symbol}
                     $<$<CONFIG:Release,MinSizeRel>:-s>)
 set_target_properties(serix_fmx PROPERTIES
   OUTPUT_NAME Serix
@@ -30,24 +40,27 @@ set_target_properties(serix_fmx PROPERTIES
   LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}
 )
 
-# The release package, dist/Serix-<version>.zip: the plug-in and the installation notes for
-# database designers (with Windows line ends), in a folder named for the release.
-#   cmake --build --preset win32 --target package-zip
-set(serix_package_name Serix-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
-set(serix_package_stage ${PROJECT_BINARY_DIR}/package)
-set(serix_package_file ${PROJECT_SOURCE_DIR}/dist/${serix_package_name}.zip)
-configure_file(${PROJECT_SOURCE_DIR}/docs/INSTALL-windows.txt
-               ${serix_package_stage}/${serix_package_name}/INSTALL-windows.txt
-               @ONLY NEWLINE_STYLE CRLF)
-add_custom_command(
-  OUTPUT ${serix_package_file}
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:serix_fmx>
-          ${serix_package_stage}/${serix_package_name}/
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_SOURCE_DIR}/dist
-  COMMAND ${CMAKE_COMMAND} -E rm -f ${serix_package_file}
-  COMMAND ${CMAKE_COMMAND} -E tar cf ${serix_package_file} --format=zip ${serix_package_name}
-  WORKING_DIRECTORY ${serix_package_stage}
-  DEPENDS serix_fmx ${serix_package_stage}/${serix_package_name}/INSTALL-windows.txt
-  COMMENT "Packaging ${serix_package_file}"
-  VERBATIM)
-add_custom_target(package-zip DEPENDS ${serix_package_file})
+# The release package ships the 32-bit build only.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # The release package, dist/Serix-<version>.zip: the plug-in and the installation notes for
+  # database designers (with Windows line ends), in a folder named for the release.
+  #   cmake --build --preset win32 --target package-zip
+  set(serix_package_name Serix-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
+  set(serix_package_stage ${PROJECT_BINARY_DIR}/package)
+  set(serix_package_file ${PROJECT_SOURCE_DIR}/dist/${serix_package_name}.zip)
+  configure_file(${PROJECT_SOURCE_DIR}/docs/INSTALL-windows.txt
+                 ${serix_package_stage}/${serix_package_name}/INSTALL-windows.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  add_custom_command(
+    OUTPUT ${serix_package_file}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:serix_fmx>
+            ${serix_package_stage}/${serix_package_name}/
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_SOURCE_DIR}/dist
+    COMMAND ${CMAKE_COMMAND} -E rm -f ${serix_package_file}
+    COMMAND ${CMAKE_COMMAND} -E tar cf ${serix_package_file} --format=zip ${serix_package_name}
+    WORKING_DIRECTORY ${serix_package_stage}
+    DEPENDS serix_fmx ${serix_package_stage}/${serix_package_name}/INSTALL-windows.txt
+    COMMENT "Packaging ${serix_package_file}"
+    VERBATIM)
+  add_custom_target(package-zip DEPENDS ${serix_package_file})
+endif()
