@@ -2,7 +2,8 @@
 # Installs what building and testing need on a Debian 12 machine, only what is missing.
 #   scripts/setup-deps.sh native   the native build, its tests and serix-host
 #   scripts/setup-deps.sh bench    also Google Benchmark
-#   scripts/setup-deps.sh all      also the Windows cross build, Wine, fuzzing and coverage
+#   scripts/setup-deps.sh all      also the Windows cross build and its release package,
+#                                  Wine, fuzzing and coverage
 # Needs root (or sudo) only when something is missing.
 set -euo pipefail
 
@@ -13,7 +14,7 @@ case "$profile" in
   bench) packages+=(libbenchmark-dev) ;;
   all)
     packages+=(libbenchmark-dev clang libclang-rt-dev gcovr
-               g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth zip)
+               g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth zip cmark)
     ;;
   *) echo "usage: $0 [native|bench|all]" >&2; exit 2 ;;
 esac
