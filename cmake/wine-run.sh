@@ -80,6 +80,7 @@ else
   # X server must outlive them, or each one reports on our standard error that its
   # connection broke. So wait for the wineserver to end, and with it all of them, before
   # xvfb-run stops the server.
+  # shellcheck disable=SC2016  # the inner script's own variables
   exec xvfb-run -a -s "-screen 0 1024x768x24" \
     bash -c 'status=0; wine "$@" || status=$?; wineserver -w; exit $status' wine-run "$@"
 fi
