@@ -11,6 +11,7 @@
 # The guide's fenced blocks, by their info string:
 #
 #   ```example     Serx-CreateRange ( "ARG" )       a call, ARG as typed in a calculation
+#                                                    (a block may hold several calls)
 #                  → FIRST LINE¶                     its result, ¶ for a return; the lines
 #                    NEXT LINE                       after the first indented by two blanks
 #                    …                               a part left out, only with a length:
@@ -95,6 +96,10 @@ function start_example() {
 }
 
 function example_line(line,   text) {
+  if (part != "call" && part != "arrow" && line ~ /^Serx-/) {
+    end_example()
+    start_example()
+  }
   if (part == "call") {
     if (line !~ /^Serx-[A-Za-z]+ \( ".*" \)$/) {
       fail("an example starts with a call: Serx-Name ( \"text\" )")
