@@ -3,12 +3,14 @@
 #   wine-run.sh PROGRAM.exe [ARGS...]
 #   wine-run.sh --prepare            only create the Wine prefix
 #
-# The Wine prefix is private to the build tree (SERIX_WINEPREFIX, else the "wine-prefix"
-# folder beside the current directory's CMakeCache.txt, else ~/.cache/serix-wine). It is created
+# The Wine prefix is private to the build tree: SERIX_WINEPREFIX, else the "wine-prefix"
+# folder of the build directory that holds the program (or the current directory), else
+# that of build/win32 (build/win64 for a 64-bit program) beside this script. It is created
 # once, under a lock, so that tests started in parallel never race to create it. Windows get
 # an X display: SERIX_WINE_DISPLAY_FILE names a file holding the display of a shared Xvfb
-# (tests/windows start one); without it, and without DISPLAY, the program runs under
-# xvfb-run.
+# (tests/windows start one, with a wineserver that stays until they end); without it, and
+# without DISPLAY, the program runs under an Xvfb of its own. Nothing is printed but what
+# the program prints.
 #
 # A 64-bit program (the win64 test build) runs under 64-bit Wine in a 64-bit prefix: chosen by
 # the program file's machine, or by SERIX_WINE_BITS=64 for commands that are no file (such as
@@ -20,8 +22,12 @@ if [ $# -lt 1 ]; then
   exit 2
 fi
 
+script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# The nearest folder from $1 upwards that holds a CMakeCache.txt.
 find_build_dir() {
-  local dir=$PWD
+  local dir
+  dir=$(cd "$1" 2>/dev/null && pwd) || return 0
   while [ "$dir" != / ]; do
     if [ -f "$dir/CMakeCache.txt" ]; then
       echo "$dir"
@@ -53,12 +59,13 @@ else
 fi
 
 if [ -z "${SERIX_WINEPREFIX:-}" ]; then
-  build_dir=$(find_build_dir)
-  if [ -n "$build_dir" ]; then
-    SERIX_WINEPREFIX=$build_dir/wine-prefix
-  else
-    SERIX_WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/serix-wine$bits
+  build_dir=""
+  if [ "$1" != --prepare ] && [[ $1 == */* ]]; then
+    build_dir=$(find_build_dir "$(dirname "$1")")
   fi
+  [ -n "$build_dir" ] || build_dir=$(find_build_dir "$PWD")
+  [ -n "$build_dir" ] || build_dir=$script_dir/../build/win$bits
+  SERIX_WINEPREFIX=$build_dir/wine-prefix
 fi
 
 export WINEPREFIX=$SERIX_WINEPREFIX
@@ -71,8 +78,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   (
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      echo "wine-run.sh: creating the Wine prefix $WINEPREFIX" >&2
-      "${wine[@]}" wineboot --init >/dev/null 2>&1
+      if ! "${wine[@]}" wineboot --init >/dev/null 2>&1; then
+        echo "wine-run.sh: wineboot could not create the Wine prefix $WINEPREFIX" >&2
+        exit 1
+      fi
       # A crashing program ends at once instead of waiting in the crash dialog.
       "${wine[@]}" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
         /v Debugger /t REG_SZ /d "" /f >/dev/null 2>&1
@@ -92,5 +101,11 @@ if [ -n "${SERIX_WINE_DISPLAY_FILE:-}" ] && [ -s "$SERIX_WINE_DISPLAY_FILE" ]; t
 elif [ -n "${DISPLAY:-}" ]; then
   exec "${wine[@]}" "$@"
 else
-  exec xvfb-run -a -s "-screen 0 1024x768x24" "${wine[@]}" "$@"
+  # Wine's own processes (the desktop, services) outlive the program for a moment; the
+  # X server must outlive them, or each one reports on our standard error that its
+  # connection broke. So wait for the wineserver to end, and with it all of them, before
+  # xvfb-run stops the server.
+  # shellcheck disable=SC2016  # the inner script's own variables
+  exec xvfb-run -a -s "-screen 0 1024x768x24" \
+    bash -c 'status=0; "$0" "$@" || status=$?; wineserver -w; exit $status' "${wine[@]}" "$@"
 fi

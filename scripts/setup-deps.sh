@@ -3,8 +3,8 @@
 #   scripts/setup-deps.sh native   the native build, its tests and serix-host
 #   scripts/setup-deps.sh bench    also Google Benchmark
 #   scripts/setup-deps.sh all      also the Windows cross builds (32-bit, and 64-bit for
-#                                  machines that run no 32-bit programs), Wine, fuzzing and
-#                                  coverage
+#                                  machines that run no 32-bit programs), the release package,
+#                                  Wine, fuzzing and coverage
 # Needs root (or sudo) only when something is missing.
 set -euo pipefail
 
@@ -15,7 +15,7 @@ case "$profile" in
   bench) packages+=(libbenchmark-dev) ;;
   all)
     packages+=(libbenchmark-dev clang libclang-rt-dev gcovr
-               g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth zip
+               g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth zip cmark
                g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64)
     ;;
   *) echo "usage: $0 [native|bench|all]" >&2; exit 2 ;;

@@ -39,28 +39,3 @@ set_target_properties(serix_fmx PROPERTIES
   LINKER_LANGUAGE CXX
   LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}
 )
-
-# The release package ships the 32-bit build only.
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  # The release package, dist/Serix-<version>.zip: the plug-in and the installation notes for
-  # database designers (with Windows line ends), in a folder named for the release.
-  #   cmake --build --preset win32 --target package-zip
-  set(serix_package_name Serix-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
-  set(serix_package_stage ${PROJECT_BINARY_DIR}/package)
-  set(serix_package_file ${PROJECT_SOURCE_DIR}/dist/${serix_package_name}.zip)
-  configure_file(${PROJECT_SOURCE_DIR}/docs/INSTALL-windows.txt
-                 ${serix_package_stage}/${serix_package_name}/INSTALL-windows.txt
-                 @ONLY NEWLINE_STYLE CRLF)
-  add_custom_command(
-    OUTPUT ${serix_package_file}
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:serix_fmx>
-            ${serix_package_stage}/${serix_package_name}/
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_SOURCE_DIR}/dist
-    COMMAND ${CMAKE_COMMAND} -E rm -f ${serix_package_file}
-    COMMAND ${CMAKE_COMMAND} -E tar cf ${serix_package_file} --format=zip ${serix_package_name}
-    WORKING_DIRECTORY ${serix_package_stage}
-    DEPENDS serix_fmx ${serix_package_stage}/${serix_package_name}/INSTALL-windows.txt
-    COMMENT "Packaging ${serix_package_file}"
-    VERBATIM)
-  add_custom_target(package-zip DEPENDS ${serix_package_file})
-endif()
