@@ -485,6 +485,33 @@ std::optional<std::pair<const PositionalCommand*, std::size_t>> FindPositionalCo
   return std::nullopt;
 }
 
+// The parser's complaint, made to name what was typed: the unknown command, or the words
+// not understood in the order typed (without the "--" that MarkPositionals adds).
+std::string UsageError(const CLI::App& app, const CLI::ParseError& error,
+                       const std::vector<std::string>& typed) {
+  const std::string what = error.what();
+  if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+    const std::string extras = what.substr(what.find(": ") + 2);
+    std::string named;
+    for (const std::string& word : typed) {
+      const bool listed = (" " + extras + " ").find(" " + word + " ") != std::string::npos;
+      if (word != "--" && listed) named += (named.empty() ? "" : " ") + word;
+    }
+    return "not understood: " + (named.empty() ? extras : named);
+  }
+  if (app.get_subcommands().empty() && dynamic_cast<const CLI::RequiredError*>(&error)) {
+    std::string commands;
+    for (const CLI::App* command : app.get_subcommands({})) {
+      commands += (commands.empty() ? "" : ", ") + command->get_name();
+    }
+    const auto word = std::find_if(typed.begin(), typed.end(),
+                                   [](const std::string& w) { return !w.starts_with("-"); });
+    if (word == typed.end()) return "no command given; the commands are " + commands;
+    return "no command named \"" + *word + "\"; the commands are " + commands;
+  }
+  return what;
+}
+
 std::string Description() {
   return "Runs the Serix plug-in as its host application does: sends Initialise, calls a "
          "function with a text argument and prints the result; shows and edits the shared "
@@ -592,6 +619,7 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
   app.footer(std::string(kExitCodes) +
              "Run serix-host COMMAND --help for a command's options. See docs/host.md.");
 
+  const std::vector<std::string> typed = words;
   words = MarkPositionals(std::move(words));
   std::reverse(words.begin(), words.end());
   try {
@@ -601,7 +629,7 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
   } catch (const CLI::CallForAllHelp&) {
     return Emit(out, app.help("", CLI::AppFormatMode::All), err) ? kExitDone : kExitOutput;
   } catch (const CLI::ParseError& error) {
-    err << "serix-host: " << error.what() << " (see serix-host --help)\n";
+    Fail(err, UsageError(app, error, typed) + " (see serix-host --help)");
     return kExitUsage;
   }
 
