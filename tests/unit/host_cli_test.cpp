@@ -1,11 +1,11 @@
 // The serix-host command line: what a person types, what is printed where, and exit codes.
 #include "host_cli.h"
 
-#include <ext/stdio_filebuf.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <ext/stdio_filebuf.h>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -98,7 +98,8 @@ TEST(HostCli, UsageErrorsExitTwoWithOneLineNamingTheWord) {
       {{"call", "Serx-Version", "--registry", "--"}, "--registry"},
       {{"call", "--registry", "--", "Serx-Version"}, "--registry"},
       {{"call", "--registry", "-x", "Serx-Version"}, "--registry"},
-      {{"call", "Serx-Version", "--registry", "memory", "--scratch-registry"}, "--scratch-registry"},
+      {{"call", "Serx-Version", "--registry", "memory", "--scratch-registry"},
+       "--scratch-registry"},
       {{"call", "Serx-Version", "x", "--arg-file", "-"}, "--arg-file"},
       {{"call", "Serx-Version", "--arg-file", "/nonexistent/arg"}, "/nonexistent/arg"},
       {{"prefs", "set", "SeparatorToken"}, "VALUE"},
@@ -123,11 +124,11 @@ TEST(HostCli, UsageErrorsExitTwoWithOneLineNamingTheWord) {
 
 TEST(HostCli, ArgumentFromAFileOrStandardInputKeepsEveryByte) {
   const std::string argument = "-noreturnatend|\r\n\xe9 \"|1|1|2|";
-  EXPECT_EQ(Command({"call", "--raw", "--registry", "memory", "Serx-CreateRange", "--arg-file",
-                     "-"},
-                    argument)
-                .out,
-            "\r\n\xe9 \"1\r\r\n\xe9 \"2");
+  EXPECT_EQ(
+      Command({"call", "--raw", "--registry", "memory", "Serx-CreateRange", "--arg-file", "-"},
+              argument)
+          .out,
+      "\r\n\xe9 \"1\r\r\n\xe9 \"2");
   testing::ScratchDirectory scratch;
   const std::string file = (scratch.path() / "argument").string();
   std::ofstream(file, std::ios::binary) << std::string(300000, 'x') + "|";
@@ -356,9 +357,9 @@ TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
     EXPECT_EQ(otherKey(), values);
   }
   // Both line ends, continuation lines, a deletion and a comment.
-  const Ran lf = Command({"prefs", "--registry", other, "import", "-"},
-                         "REGEDIT4\r\n\r\n; made by hand\n" + key +
-                             "\"Binary\"=hex:01,\\\r\n   02\n\"Empty\"=-\n");
+  const Ran lf = Command(
+      {"prefs", "--registry", other, "import", "-"},
+      "REGEDIT4\r\n\r\n; made by hand\n" + key + "\"Binary\"=hex:01,\\\r\n   02\n\"Empty\"=-\n");
   ASSERT_EQ(lf.status, kExitDone) << lf.err;
   const auto after = otherKey();
   EXPECT_EQ(after.size(), values.size() - 1);

@@ -129,6 +129,14 @@ class LineReader {
   std::string_view rest_;
 };
 
+std::string NotAByte(std::string_view item) {
+  // Appended, not "..." + text: GCC 12 warns wrongly (-Wrestrict) about that form here.
+  std::string text(1, '"');
+  text.append(item);
+  text.append("\" is not a byte of two hex digits");
+  return text;
+}
+
 std::optional<std::string> HexBytes(std::string_view list, std::string& why) {
   std::string bytes;
   list = Trimmed(list);
@@ -138,7 +146,7 @@ std::optional<std::string> HexBytes(std::string_view list, std::string& why) {
     const std::string_view item = Trimmed(list.substr(0, comma));
     const std::optional<std::uint32_t> byte = item.size() == 2 ? HexNumber(item) : std::nullopt;
     if (!byte) {
-      why = "\"" + std::string(item) + "\" is not a byte of two hex digits";
+      why = NotAByte(item);
       return std::nullopt;
     }
     bytes += static_cast<char>(*byte);
