@@ -197,15 +197,6 @@ int Call(Options options, std::istream& in, std::ostream& out, std::ostream& err
   }
   PlatformScope scope;
   if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
-  // A registry that cannot be used is, to the plug-in, a key that cannot be opened: it works
-  // with its defaults and says nothing, so the host says it once.
-  PrefsKeyState ignored;
-  std::string why;
-  if (!ReadPrefsKey(ignored, why)) {
-    Fail(err, "warning: " + why + "; the call goes on without the preference key");
-    std::string unused;
-    DenyRegistry(RegistryDenial::kCreate, unused);
-  }
   const std::optional<PluginModule> plugin = Load(options, err);
   if (!plugin) return kExitUsage;
   const std::vector<std::string> names = FunctionNames(ModuleStrings(*plugin));
@@ -214,6 +205,16 @@ int Call(Options options, std::istream& in, std::ostream& out, std::ostream& err
     Fail(err,
          "no function named \"" + options.function + "\"; the plug-in has " + JoinNames(names));
     return kExitUsage;
+  }
+  // A registry that cannot be used is, to the plug-in, a key that cannot be opened: it works
+  // with its defaults and says nothing, so the host says it once, and the plug-in meets the
+  // key refused at once rather than after a busy store's timeout at every access.
+  PrefsKeyState ignored;
+  std::string why;
+  if (!ReadPrefsKey(ignored, why)) {
+    Fail(err, "warning: " + why + "; the call goes on without the preference key");
+    std::string unused;
+    DenyRegistry(RegistryDenial::kCreate, unused);
   }
 
   EmulatedHost host(*plugin);
