@@ -9,7 +9,8 @@
 set -euo pipefail
 
 profile="${1:-all}"
-packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev)
+packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev
+          libsqlite3-dev)
 case "$profile" in
   native) ;;
   bench) packages+=(libbenchmark-dev) ;;

@@ -2,15 +2,27 @@
 #include "host_cli.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
+#include <ext/stdio_filebuf.h>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "host_platform.h"
+#include "regedit4.h"
 #include "scratch_directory.h"
 
 namespace serix::host {
 namespace {
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
 
 struct Ran {
   int status;
@@ -71,37 +83,107 @@ TEST(HostCli, UntouchedResultExitsOneWithOneLine) {
   EXPECT_NE(run.err.find("Serx-CreateRange"), std::string::npos) << run.err;
 }
 
-TEST(HostCli, UsageErrorsExitTwoWithOneLine) {
-  const std::vector<std::vector<std::string>> mistakes = {
-      {},
-      {"cal"},
-      {"call"},
-      {"call", "Serx-CreatRange", "||1|1|2|", "--registry", "memory"},
-      {"call", "--rwa", "Serx-Version"},
-      {"call", "Serx-Version", "x", "y", "--registry", "memory"},
-      {"call", "Serx-Version", "--registry"},
-      {"call", "Serx-Version", "--registry", "--"},
-      {"call", "--registry", "--", "Serx-Version"},
-      {"call", "--registry", "-x", "Serx-Version"},
-      {"call", "Serx-Version", "--registry", "memory", "--scratch-registry"},
-      {"prefs", "set", "SeparatorToken"},
-      {"prefs", "set-number", "Version", "one", "--registry", "memory"},
-      {"prefs", "set-number", "Version", "4294967296", "--registry", "memory"},
-      {"prefs", "set-number", "Version", "-2147483649", "--registry", "memory"},
-      {"prefs", "unset", "Version"},
-      {"strings", "extra"},
-      {"call", "Serx-Version", "--plugin", "Serix.fmx", "--registry", "memory"},
+TEST(HostCli, UsageErrorsExitTwoWithOneLineNamingTheWord) {
+  const struct {
+    std::vector<std::string> words;
+    std::string named;  // in the error's line
+  } mistakes[] = {
+      {{}, "no command given"},
+      {{"cal"}, "\"cal\""},
+      {{"call"}, "NAME"},
+      {{"call", "Serx-CreatRange", "||1|1|2|", "--registry", "memory"}, "Serx-CreatRange"},
+      {{"call", "--rwa", "Serx-Version"}, "--rwa"},
+      {{"call", "Serx-Version", "x", "y", "--registry", "memory"}, "not understood: y"},
+      {{"call", "Serx-Version", "--registry"}, "--registry"},
+      {{"call", "Serx-Version", "--registry", "--"}, "--registry"},
+      {{"call", "--registry", "--", "Serx-Version"}, "--registry"},
+      {{"call", "--registry", "-x", "Serx-Version"}, "--registry"},
+      {{"call", "Serx-Version", "--registry", "memory", "--scratch-registry"},
+       "--scratch-registry"},
+      {{"call", "Serx-Version", "x", "--arg-file", "-"}, "--arg-file"},
+      {{"call", "Serx-Version", "--arg-file", "/nonexistent/arg"}, "/nonexistent/arg"},
+      {{"prefs", "set", "SeparatorToken"}, "VALUE"},
+      {{"prefs", "set-number", "Version", "one", "--registry", "memory"}, "\"one\""},
+      {{"prefs", "set-number", "Version", "4294967296", "--registry", "memory"}, "4294967296"},
+      {{"prefs", "set-number", "Version", "-2147483649", "--registry", "memory"}, "-2147483649"},
+      {{"prefs", "unset", "Version"}, "not understood: unset Version"},
+      {{"prefs", "import"}, "FILE"},
+      {{"strings", "extra"}, "not understood: extra"},
+      {{"call", "Serx-Version", "--plugin", "Serix.fmx", "--registry", "memory"}, "module"},
   };
-  for (const auto& words : mistakes) {
+  for (const auto& [words, named] : mistakes) {
     const Ran run = Command(words);
     std::string typed;
     for (const std::string& word : words) typed += word + " ";
     EXPECT_EQ(run.status, kExitUsage) << typed;
     EXPECT_EQ(LineCount(run.err), 1) << typed << "\n" << run.err;
+    EXPECT_NE(run.err.find(named), std::string::npos) << typed << "\n" << run.err;
     EXPECT_EQ(run.out, "") << typed;
   }
 }
 
+TEST(HostCli, ArgumentFromAFileOrStandardInputKeepsEveryByte) {
+  const std::string argument = "-noreturnatend|\r\n\xe9 \"|1|1|2|";
+  EXPECT_EQ(
+      Command({"call", "--raw", "--registry", "memory", "Serx-CreateRange", "--arg-file", "-"},
+              argument)
+          .out,
+      "\r\n\xe9 \"1\r\r\n\xe9 \"2");
+  testing::ScratchDirectory scratch;
+  const std::string file = (scratch.path() / "argument").string();
+  std::ofstream(file, std::ios::binary) << std::string(300000, 'x') + "|";
+  const Ran run = Command({"call", "--registry", "memory", "--arg-file", file, "Serx-Options"});
+  EXPECT_EQ(run.out, "$$-50\n") << "a 300000-byte argument read whole";
+}
+
+// Every command's output, written where writing fails: each exits 4 with one line that
+// gives the system's reason, never 0.
+TEST(HostCli, OutputThatCannotBeWrittenIsAFailure) {
+  ::signal(SIGPIPE, SIG_IGN);  // as serix-host itself sets it
+  const std::vector<std::vector<std::string>> commands = {
+      {"call", "Serx-Version", "--registry", "memory"},
+      {"prefs", "--registry", "memory"},
+      {"prefs", "export", "--registry", "memory"},
+      {"strings"},
+      {"version"},
+      {"session"},
+      {"--help"},
+  };
+  int closedPipe[2];
+  ASSERT_EQ(::pipe(closedPipe), 0);
+  ::close(closedPipe[0]);
+  const struct {
+    const char* sink;
+    std::function<std::unique_ptr<std::ostream>()> open;
+    const char* reason;
+  } sinks[] = {
+      {"/dev/full", [] { return std::make_unique<std::ofstream>("/dev/full"); },
+       "No space left on device"},
+      {"a pipe whose reader has gone",
+       [&] {
+         struct PipeStream : std::ostream {
+           explicit PipeStream(int fd) : std::ostream(nullptr), buffer(fd, std::ios::out) {
+             rdbuf(&buffer);
+           }
+           __gnu_cxx::stdio_filebuf<char> buffer;
+         };
+         return std::make_unique<PipeStream>(::dup(closedPipe[1]));
+       },
+       "Broken pipe"},
+  };
+  for (const auto& sink : sinks) {
+    for (const auto& words : commands) {
+      SCOPED_TRACE(std::string(sink.sink) + ": " + words.front());
+      std::istringstream in("{\"op\":\"capabilities\"}\n{\"op\":\"capabilities\"}\n");
+      const std::unique_ptr<std::ostream> out = sink.open();
+      std::ostringstream err;
+      EXPECT_EQ(RunCommandLine(words, in, *out, err), kExitOutput);
+      EXPECT_EQ(LineCount(err.str()), 1) << err.str();
+      EXPECT_NE(err.str().find(sink.reason), std::string::npos) << err.str();
+    }
+  }
+  ::close(closedPipe[1]);
+}
 TEST(HostCli, MistypedFunctionNamesTheRealOnes) {
   const Ran run = Command({"call", "Serx-CreatRange", "--registry", "memory"});
   EXPECT_NE(run.err.find("Serx-Version, Serx-CreateRange, Serx-Options"), std::string::npos);
@@ -178,6 +260,110 @@ TEST_F(HostCliPrefsTest, NumbersDeletionsAndTokensThatLookLikeOptions) {
   EXPECT_EQ(LineCount(again.err), 1);
   shown = Command(With({"prefs"}));
   EXPECT_EQ(shown.out.find("Version "), std::string::npos) << shown.out;
+}
+
+// A registry file that is not a store: every prefs command exits 3 naming it, a call goes
+// on with the default separator after one warning, and the file stays as it was.
+TEST_F(HostCliPrefsTest, RegistryThatCannotBeUsedIsReportedAndLeftAlone) {
+  const fs::path file = scratch_.path() / "registry";
+  std::ofstream(file, std::ios::binary) << "SeparatorToken=;\r\n";
+  const std::vector<std::vector<std::string>> prefsCommands = {
+      {"prefs"},
+      {"prefs", "set", "SeparatorToken", ";"},
+      {"prefs", "set-number", "Version", "1"},
+      {"prefs", "delete", "SeparatorToken"},
+      {"prefs", "export"},
+      {"prefs", "import", "-"},
+  };
+  for (const auto& words : prefsCommands) {
+    const Ran run = Command(With(words), "REGEDIT4\n\n[" + PrefsKeyName() + "]\n\"A\"=\"b\"\n");
+    EXPECT_EQ(run.status, kExitStore) << words.back();
+    EXPECT_EQ(LineCount(run.err), 1) << run.err;
+    EXPECT_NE(run.err.find(file.string() + " is not an SQLite database"), std::string::npos)
+        << run.err;
+  }
+  const Ran call = Command(With({"call", "Serx-CreateRange", ";x;1;1;2;|y|1|1|1|"}));
+  EXPECT_EQ(call.status, kExitDone);
+  EXPECT_EQ(call.out, "y1\n") << "split at |, not at the ; the damaged file holds";
+  EXPECT_EQ(LineCount(call.err), 1) << call.err;
+  EXPECT_NE(call.err.find("warning: the registry " + file.string()), std::string::npos);
+  std::ifstream kept(file, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "SeparatorToken=;\r\n");
+}
+
+// Every kind of value, exported and imported into an empty registry, comes back byte for byte;
+// an import that cannot be read, or names another key, changes nothing.
+TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
+  const std::vector<std::pair<std::string, StoredValue>> values = {
+      {"", {1, "default\0"s}},
+      {"Binary", {3, std::string(100, '\xab') + "\0\r\n"s}},
+      {"Empty", {0, ""}},
+      {"Expand", {2, "%PATH%\0"s}},
+      {"Multi", {7, "a\0b\0\0"s}},
+      {"Number", {4, "\x78\x56\x34\x12"s}},
+      {"Odd number", {4, "\x01\x02"s}},
+      {"Quoted \"name\" \\", {1, "back\\slash \"quote\" \xe9\t\0"s}},
+      {"Text with line end", {1, "a\r\nb\0"s}},
+      {"Text with zero", {1, "a\0b\0"s}},
+      {"Text without zero", {1, "abc"}},
+      {"Type ffffffff", {0xffffffffu, "x"}},
+  };
+  for (const auto& [name, value] : values) {
+    ASSERT_EQ(Command(With({"prefs", "set", "--", name, "placeholder"})).status, kExitDone);
+    std::string why;
+    ASSERT_TRUE(OpenRegistry({RegistryKind::kUser, (scratch_.path() / "registry").string()}, why));
+    ASSERT_TRUE(WritePrefsValue(name, value, why)) << why;
+    ShutdownPlatform();
+  }
+  const fs::path exported = scratch_.path() / "prefs.reg";
+  ASSERT_EQ(Command(With({"prefs", "export", exported.string()})).status, kExitDone);
+
+  const std::string other = (scratch_.path() / "other.db").string();
+  const auto otherKey = [&] {
+    std::string why;
+    EXPECT_TRUE(OpenRegistry({RegistryKind::kUser, other}, why));
+    PrefsKeyState state;
+    EXPECT_TRUE(ReadPrefsKey(state, why)) << why;
+    ShutdownPlatform();
+    return state.values;
+  };
+  const Ran imported = Command({"prefs", "--registry", other, "import", exported.string()});
+  ASSERT_EQ(imported.status, kExitDone) << imported.err;
+  EXPECT_EQ(otherKey(), values);
+
+  std::ifstream text(exported, std::ios::binary);
+  const std::string written(std::istreambuf_iterator<char>(text), {});
+  EXPECT_TRUE(written.starts_with(
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vexa\\Vexa Plug-in General Prefs]\r\n"
+      "@=\"default\"\r\n"))
+      << written;
+  EXPECT_NE(written.find("\r\n\"Number\"=dword:12345678\r\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("\r\n\"Multi\"=hex(7):61,00,62,00,00\r\n"), std::string::npos);
+  EXPECT_NE(written.find("\"Quoted \\\"name\\\" \\\\\"=\"back\\\\slash \\\"quote\\\" \xe9\t\"\r\n"),
+            std::string::npos)
+      << written;
+  EXPECT_NE(written.find("\"Binary\"=hex:ab,ab,"), std::string::npos);
+  EXPECT_NE(written.find(",\\\r\n  ab,"), std::string::npos) << "long lines continued";
+
+  // Refused imports leave the other registry as it was: one transaction.
+  const std::string key = "[" + PrefsKeyName() + "]\n";
+  for (const std::string& refused :
+       {"REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Number\"=dword:1\n"s,
+        "REGEDIT4\n\n" + key + "\"Number\"=dword:1\n\"Bad\"=hex:1\n",
+        "Windows Registry Editor Version 5.00\n\n" + key, "REGEDIT4\n\n\"Number\"=dword:1\n"s}) {
+    const Ran run = Command({"prefs", "--registry", other, "import", "-"}, refused);
+    EXPECT_EQ(run.status, kExitUsage) << refused;
+    EXPECT_NE(run.err.find("line "), std::string::npos) << run.err;
+    EXPECT_EQ(otherKey(), values);
+  }
+  // Both line ends, continuation lines, a deletion and a comment.
+  const Ran lf = Command(
+      {"prefs", "--registry", other, "import", "-"},
+      "REGEDIT4\r\n\r\n; made by hand\n" + key + "\"Binary\"=hex:01,\\\r\n   02\n\"Empty\"=-\n");
+  ASSERT_EQ(lf.status, kExitDone) << lf.err;
+  const auto after = otherKey();
+  EXPECT_EQ(after.size(), values.size() - 1);
+  EXPECT_EQ(after[1], (std::pair<std::string, StoredValue>{"Binary", {3, "\x01\x02"}}));
 }
 
 TEST(HostCli, StringsAndVersion) {

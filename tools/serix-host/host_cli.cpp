@@ -2,33 +2,45 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
+#include <fstream>
 #include <istream>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string_view>
 
 #include "function_names.h"
 #include "host_platform.h"
+#include "regedit4.h"
 #include "session_protocol.h"
 
 namespace serix::host {
 namespace {
 
 constexpr std::int16_t kHostInterfaceVersion = 4;
+constexpr const char* kExitCodes =
+    "Exit status: 0 done; 1 no result (the function left the result untouched, the value to\n"
+    "delete is not there, a value name that a .reg file cannot carry); 2 usage error (also a\n"
+    "file that cannot be read, a .reg file that cannot be imported); 3 the registry could not\n"
+    "be used (damaged, busy, not readable or writable); 4 output could not be written.\n";
 constexpr std::uint32_t kTypeText = 1;    // REG_SZ
 constexpr std::uint32_t kTypeNumber = 4;  // REG_DWORD
 
 struct Options {
   std::string function;
   std::string argument;
+  std::string argumentFile;
   bool raw = false;
   std::string registry;
   bool scratchRegistry = false;
   std::string plugin;
   std::string valueName;
   std::string value;
+  std::string transferFile;
 };
 
 // Ends the platform (unloads the plug-in, removes a scratch key) on every way out.
@@ -101,6 +113,51 @@ bool Fail(std::ostream& err, std::string_view why) {
   return false;
 }
 
+std::string SystemReason(int error) {
+  return error != 0 ? std::strerror(error) : "the write failed";
+}
+
+// Writes bytes to out and flushes them. A write that fails (a full disk, a closed pipe or
+// descriptor) is reported with the system's reason: a command never reports a failure as
+// success.
+bool Emit(std::ostream& out, std::string_view bytes, std::ostream& err,
+          std::string_view where = "standard output") {
+  errno = 0;
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.flush();
+  if (out) return true;
+  const int error = errno;
+  Fail(err, "cannot write " + std::string(where) + " (" + SystemReason(error) + ")");
+  return false;
+}
+
+// All the bytes of a file, or of `in` for "-"; nothing, saying why, when it cannot be read.
+std::optional<std::string> ReadAll(const std::string& file, std::istream& in, std::string& why) {
+  std::ifstream opened;
+  std::istream* source = &in;
+  if (file != "-") {
+    errno = 0;
+    opened.open(file, std::ios::binary);
+    if (!opened.is_open()) {
+      why = "cannot read " + file + " (" + std::strerror(errno) + ")";
+      return std::nullopt;
+    }
+    source = &opened;
+  }
+  std::string bytes;
+  char chunk[65536];
+  errno = 0;
+  while (source->read(chunk, sizeof chunk) || source->gcount() > 0) {
+    bytes.append(chunk, static_cast<std::size_t>(source->gcount()));
+  }
+  if (source->bad()) {
+    why = "cannot read " + (file == "-" ? std::string("standard input") : file) + " (" +
+          SystemReason(errno) + ")";
+    return std::nullopt;
+  }
+  return bytes;
+}
+
 bool Open(const Options& options, RegistryKind usual, std::ostream& err) {
   std::string why;
   return OpenRegistry(ChosenRegistry(options, usual), why) || Fail(err, why);
@@ -122,18 +179,24 @@ void PrintMessages(const PluginCallEffects& effects, std::ostream& err) {
 }
 
 // Carriage returns, the plug-in's line ends, become line ends, and the last line gets one.
-void PrintResult(std::string_view result, bool raw, std::ostream& out) {
-  if (raw) {
-    out.write(result.data(), static_cast<std::streamsize>(result.size()));
-    return;
-  }
+std::string ShownResult(std::string_view result, bool raw) {
   std::string text(result);
+  if (raw) return text;
   std::replace(text.begin(), text.end(), '\r', '\n');
   if (!text.empty() && text.back() != '\n') text += '\n';
-  out << text;
+  return text;
 }
 
-int Call(const Options& options, std::ostream& out, std::ostream& err) {
+int Call(Options options, std::istream& in, std::ostream& out, std::ostream& err) {
+  if (!options.argumentFile.empty()) {
+    std::string why;
+    std::optional<std::string> argument = ReadAll(options.argumentFile, in, why);
+    if (!argument) {
+      Fail(err, why);
+      return kExitUsage;
+    }
+    options.argument = std::move(*argument);
+  }
   PlatformScope scope;
   if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
   const std::optional<PluginModule> plugin = Load(options, err);
@@ -144,6 +207,16 @@ int Call(const Options& options, std::ostream& out, std::ostream& err) {
     Fail(err,
          "no function named \"" + options.function + "\"; the plug-in has " + JoinNames(names));
     return kExitUsage;
+  }
+  // A registry that cannot be used is, to the plug-in, a key that cannot be opened: it works
+  // with its defaults and says nothing, so the host says it once, and the plug-in meets the
+  // key refused at once rather than after a busy store's timeout at every access.
+  PrefsKeyState ignored;
+  std::string why;
+  if (!ReadPrefsKey(ignored, why)) {
+    Fail(err, "warning: " + why + "; the call goes on without the preference key");
+    std::string unused;
+    DenyRegistry(RegistryDenial::kCreate, unused);
   }
 
   EmulatedHost host(*plugin);
@@ -157,11 +230,10 @@ int Call(const Options& options, std::ostream& out, std::ostream& err) {
     Fail(err, names[*index] + " left the result untouched");
     return kExitNoResult;
   }
-  PrintResult(outcome.result, options.raw, out);
-  return kExitDone;
+  return Emit(out, ShownResult(outcome.result, options.raw), err) ? kExitDone : kExitOutput;
 }
 
-void PrintValue(const StoredValue& value, std::ostream& out) {
+void PrintValue(const StoredValue& value, std::ostringstream& out) {
   const std::string& bytes = value.bytes;
   if (value.type == kTypeText && !bytes.empty() && bytes.back() == '\0') {
     out << "REG_SZ     \"" << Printable(std::string_view(bytes).substr(0, bytes.size() - 1)) << '"';
@@ -176,23 +248,74 @@ void PrintValue(const StoredValue& value, std::ostream& out) {
   }
 }
 
+bool ReadKey(PrefsKeyState& key, std::ostream& err) {
+  std::string why;
+  return ReadPrefsKey(key, why) || Fail(err, why);
+}
+
 int ShowPrefs(const Options& options, std::ostream& out, std::ostream& err) {
   PlatformScope scope;
   if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
-  const PrefsKeyState key = ReadPrefsKey();
-  out << PrefsKeyLocation() << '\n';
+  PrefsKeyState key;
+  if (!ReadKey(key, err)) return kExitStore;
+  std::ostringstream text;
+  text << PrefsKeyLocation() << '\n';
   if (!key.exists) {
-    out << "  (no key yet: the plug-in creates it when the host first initialises it)\n";
-    return kExitDone;
+    text << "  (no key yet: the plug-in creates it when the host first initialises it)\n";
+  } else if (key.values.empty()) {
+    text << "  (no values yet: the first function call writes them)\n";
   }
-  if (key.values.empty()) out << "  (no values yet: the first function call writes them)\n";
   std::size_t width = 0;
   for (const auto& [name, value] : key.values) width = std::max(width, Printable(name).size());
   for (const auto& [name, value] : key.values) {
     const std::string shown = Printable(name);
-    out << "  " << shown << std::string(width - shown.size() + 2, ' ');
-    PrintValue(value, out);
-    out << '\n';
+    text << "  " << shown << std::string(width - shown.size() + 2, ' ');
+    PrintValue(value, text);
+    text << '\n';
+  }
+  return Emit(out, text.str(), err) ? kExitDone : kExitOutput;
+}
+
+int ExportPrefs(const Options& options, std::ostream& out, std::ostream& err) {
+  PlatformScope scope;
+  if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
+  PrefsKeyState key;
+  if (!ReadKey(key, err)) return kExitStore;
+  std::string text;
+  std::string why;
+  if (!WriteRegedit4(key.values, text, why)) {
+    Fail(err, why);
+    return kExitNoResult;
+  }
+  const std::string& file = options.transferFile;
+  if (file.empty() || file == "-") return Emit(out, text, err) ? kExitDone : kExitOutput;
+  errno = 0;
+  std::ofstream written(file, std::ios::binary | std::ios::trunc);
+  if (!written.is_open()) {
+    Fail(err, "cannot write " + file + " (" + SystemReason(errno) + ")");
+    return kExitOutput;
+  }
+  return Emit(written, text, err, file) ? kExitDone : kExitOutput;
+}
+
+int ImportPrefs(const Options& options, std::istream& in, std::ostream& err) {
+  const std::string& file = options.transferFile;
+  std::string why;
+  const std::optional<std::string> text = ReadAll(file, in, why);
+  if (!text) {
+    Fail(err, why);
+    return kExitUsage;
+  }
+  std::vector<PrefsChange> changes;
+  if (!ReadRegedit4(*text, changes, why)) {
+    Fail(err, (file == "-" ? std::string("standard input") : file) + ", " + why);
+    return kExitUsage;
+  }
+  PlatformScope scope;
+  if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
+  if (!ApplyPrefsChanges(changes, why)) {
+    Fail(err, why + "; nothing was imported");
+    return kExitStore;
   }
   return kExitDone;
 }
@@ -213,7 +336,7 @@ int WriteValue(const Options& options, const StoredValue& value, std::ostream& e
   std::string why;
   if (!WritePrefsValue(options.valueName, value, why)) {
     Fail(err, why);
-    return kExitNoResult;
+    return kExitStore;
   }
   return kExitDone;
 }
@@ -244,10 +367,11 @@ int DeleteValue(const Options& options, std::ostream& err) {
   std::string why;
   if (!DeletePrefsValue(options.valueName, existed, why)) {
     Fail(err, why);
-    return kExitNoResult;
+    return kExitStore;
   }
   if (!existed) {
-    Fail(err, "the preference key has no value named \"" + options.valueName + "\"");
+    Fail(err, "nothing deleted: the preference key has no value named \"" +
+                  Printable(options.valueName) + "\"");
     return kExitNoResult;
   }
   return kExitDone;
@@ -257,12 +381,13 @@ int Strings(const Options& options, std::ostream& out, std::ostream& err) {
   PlatformScope scope;
   const std::optional<PluginModule> plugin = Load(options, err);
   if (!plugin) return kExitUsage;
-  for (const auto& [id, text] : ModuleStrings(*plugin)) {
+  std::ostringstream text;
+  for (const auto& [id, string] : ModuleStrings(*plugin)) {
     const std::string number = std::to_string(id);
-    out << number << std::string(number.size() < 6 ? 6 - number.size() : 1, ' ') << Printable(text)
-        << '\n';
+    text << number << std::string(number.size() < 6 ? 6 - number.size() : 1, ' ')
+         << Printable(string) << '\n';
   }
-  return kExitDone;
+  return Emit(out, text.str(), err) ? kExitDone : kExitOutput;
 }
 
 int Version(const Options& options, std::ostream& out, std::ostream& err) {
@@ -275,14 +400,15 @@ int Version(const Options& options, std::ostream& out, std::ostream& err) {
     Fail(err, why);
     return kExitUsage;
   }
-  const auto line = [&out](std::string_view name, std::string_view text) {
-    out << name << std::string(name.size() < 18 ? 18 - name.size() : 1, ' ') << Printable(text)
-        << '\n';
+  std::ostringstream lines;
+  const auto line = [&lines](std::string_view name, std::string_view text) {
+    lines << name << std::string(name.size() < 18 ? 18 - name.size() : 1, ' ') << Printable(text)
+          << '\n';
   };
   for (const auto& [name, text] : block->fields) line(name, text);
   line("file version", block->fileVersion);
   line("product version", block->productVersion);
-  return kExitDone;
+  return Emit(out, lines.str(), err) ? kExitDone : kExitOutput;
 }
 
 int RunSessionCommand(const Options& options, std::istream& in, std::ostream& out,
@@ -294,8 +420,11 @@ int RunSessionCommand(const Options& options, std::istream& in, std::ostream& ou
   const std::optional<PluginModule> plugin = Load(options, err);
   if (!plugin) return kExitUsage;
   Session session(*plugin);
-  RunSession(session, in, out);
-  return kExitDone;
+  if (RunSession(session, in, out)) return kExitDone;
+  const int error = errno;
+  Fail(err, "cannot write a response to standard output (" + SystemReason(error) +
+                "); the session ends");
+  return kExitOutput;
 }
 
 // The words of the leaf commands that take positional arguments, for MarkPositionals.
@@ -307,8 +436,9 @@ struct PositionalCommand {
 
 const std::vector<PositionalCommand>& PositionalCommands() {
   static const std::vector<PositionalCommand> commands = [] {
-    const PositionalCommand call{
-        {"call"}, {"-h", "--help", "--raw", "--scratch-registry"}, {"--registry", "--plugin"}};
+    const PositionalCommand call{{"call"},
+                                 {"-h", "--help", "--raw", "--scratch-registry"},
+                                 {"--registry", "--plugin", "--arg-file"}};
     const std::vector<std::string_view> prefsFlags{"-h", "--help", "--scratch-registry"};
     const std::vector<std::string_view> prefsValues{"--registry"};
     return std::vector<PositionalCommand>{
@@ -316,6 +446,8 @@ const std::vector<PositionalCommand>& PositionalCommands() {
         {{"prefs", "set"}, prefsFlags, prefsValues},
         {{"prefs", "set-number"}, prefsFlags, prefsValues},
         {{"prefs", "delete"}, prefsFlags, prefsValues},
+        {{"prefs", "export"}, prefsFlags, prefsValues},
+        {{"prefs", "import"}, prefsFlags, prefsValues},
     };
   }();
   return commands;
@@ -354,6 +486,33 @@ std::optional<std::pair<const PositionalCommand*, std::size_t>> FindPositionalCo
     if (matches) return std::pair{&command, at};
   }
   return std::nullopt;
+}
+
+// The parser's complaint, made to name what was typed: the unknown command, or the words
+// not understood in the order typed (without the "--" that MarkPositionals adds).
+std::string UsageError(const CLI::App& app, const CLI::ParseError& error,
+                       const std::vector<std::string>& typed) {
+  const std::string what = error.what();
+  if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+    const std::string extras = what.substr(what.find(": ") + 2);
+    std::string named;
+    for (const std::string& word : typed) {
+      const bool listed = (" " + extras + " ").find(" " + word + " ") != std::string::npos;
+      if (word != "--" && listed) named += (named.empty() ? "" : " ") + word;
+    }
+    return "not understood: " + (named.empty() ? extras : named);
+  }
+  if (app.get_subcommands().empty() && dynamic_cast<const CLI::RequiredError*>(&error)) {
+    std::string commands;
+    for (const CLI::App* command : app.get_subcommands({})) {
+      commands += (commands.empty() ? "" : ", ") + command->get_name();
+    }
+    const auto word = std::find_if(typed.begin(), typed.end(),
+                                   [](const std::string& w) { return !w.starts_with("-"); });
+    if (word == typed.end()) return "no command given; the commands are " + commands;
+    return "no command named \"" + *word + "\"; the commands are " + commands;
+  }
+  return what;
 }
 
 std::string Description() {
@@ -408,23 +567,26 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
 
   CLI::App& call = *app.add_subcommand("call", "call one of the plug-in's functions");
   call.add_option("NAME", options.function, "the function, as the plug-in names it")->required();
-  call.add_option("ARG", options.argument,
-                  "its text argument, parameters separated by the separator token "
-                  "(default: empty)");
+  auto* argument = call.add_option("ARG", options.argument,
+                                   "its text argument, parameters separated by the separator "
+                                   "token (default: empty)");
+  call.add_option("--arg-file", options.argumentFile,
+                  "take the argument's bytes exactly from FILE (- for standard input)")
+      ->type_name("FILE")
+      ->excludes(argument);
   call.add_flag("--raw", options.raw,
                 "write the result's bytes exactly (default: carriage returns as line ends)");
   const bool native = Capabilities().memoryRegistry;
-  const std::string userRegistry =
-      native ? "the file serix/registry in $XDG_CONFIG_HOME or ~/.config" : "the user's registry";
+  const std::string userRegistry = native ? "the SQLite database serix/registry.db in "
+                                            "$XDG_CONFIG_HOME or ~/.config"
+                                          : "the user's registry";
   AddRegistryOptions(call, options, userRegistry);
   AddPluginOption(call, options);
-  call.footer(
-      "Exit status: 0 the plug-in wrote a result; 1 it left the result untouched;\n"
-      "2 usage error.\n"
-      "Example: serix-host call Serx-CreateRange '-padding 3|Item |8|1|11|'");
+  call.footer(std::string(kExitCodes) +
+              "Example: serix-host call Serx-CreateRange '-padding 3|Item |8|1|11|'");
 
-  CLI::App& prefs =
-      *app.add_subcommand("prefs", "show the shared preference key, or change one value");
+  CLI::App& prefs = *app.add_subcommand(
+      "prefs", "show the shared preference key, change one value, export or import it");
   prefs.require_subcommand(0, 1);
   AddRegistryOptions(prefs, options, userRegistry);
   CLI::App& setText = *prefs.add_subcommand("set", "store a text value (REG_SZ)");
@@ -436,8 +598,18 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
       ->required();
   CLI::App& remove = *prefs.add_subcommand("delete", "delete one value");
   remove.add_option("NAME", options.valueName, "value name")->required();
-  for (CLI::App* leaf : {&setText, &setNumber, &remove}) leaf->fallthrough();
-  prefs.footer("Example: serix-host prefs set SeparatorToken ';'");
+  CLI::App& exportKey =
+      *prefs.add_subcommand("export", "write the key and its values as a REGEDIT4 .reg file");
+  exportKey.add_option("FILE", options.transferFile, "the file (default or -: standard output)");
+  CLI::App& importKey = *prefs.add_subcommand(
+      "import", "store every value of a REGEDIT4 .reg file of this key, all or none");
+  importKey.add_option("FILE", options.transferFile, "the file (- for standard input)")->required();
+  for (CLI::App* leaf : {&setText, &setNumber, &remove, &exportKey, &importKey}) {
+    leaf->fallthrough();
+  }
+  prefs.footer(std::string(kExitCodes) +
+               "Example: serix-host prefs set SeparatorToken ';'\n"
+               "         serix-host prefs export prefs.reg");
 
   CLI::App& strings = *app.add_subcommand("strings", "print the module's string table");
   AddPluginOption(strings, options);
@@ -447,24 +619,26 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
       "session", "answer JSON requests, one a line, on standard input and output");
   AddRegistryOptions(session, options, native ? "memory, starting empty" : userRegistry);
   AddPluginOption(session, options);
-  app.footer("Run serix-host COMMAND --help for a command's options. See docs/host.md.");
+  app.footer(std::string(kExitCodes) +
+             "Run serix-host COMMAND --help for a command's options. See docs/host.md.");
 
+  const std::vector<std::string> typed = words;
   words = MarkPositionals(std::move(words));
   std::reverse(words.begin(), words.end());
   try {
     app.parse(words);
   } catch (const CLI::CallForHelp&) {
-    out << app.help();
-    return kExitDone;
+    return Emit(out, app.help(), err) ? kExitDone : kExitOutput;
   } catch (const CLI::CallForAllHelp&) {
-    out << app.help("", CLI::AppFormatMode::All);
-    return kExitDone;
+    return Emit(out, app.help("", CLI::AppFormatMode::All), err) ? kExitDone : kExitOutput;
   } catch (const CLI::ParseError& error) {
-    err << "serix-host: " << error.what() << " (see serix-host --help)\n";
+    Fail(err, UsageError(app, error, typed) + " (see serix-host --help)");
     return kExitUsage;
   }
 
-  if (call.parsed()) return Call(options, out, err);
+  if (call.parsed()) return Call(options, in, out, err);
+  if (exportKey.parsed()) return ExportPrefs(options, out, err);
+  if (importKey.parsed()) return ImportPrefs(options, in, err);
   if (setText.parsed()) return SetText(options, err);
   if (setNumber.parsed()) return SetNumber(options, err);
   if (remove.parsed()) return DeleteValue(options, err);

@@ -2,7 +2,7 @@
 // host builds from one source for two platforms:
 //
 //   host_platform_posix.cpp   the plug-in linked into the process, on the portable platform
-//                             layer: registry in memory or in a file, recorded message boxes
+//                             layer: registry in memory or in SQLite, recorded message boxes
 //                             and beeps, a clock that the host sets.
 //   host_platform_win32.cpp   the real Serix.fmx (LoadLibraryA, GetProcAddress), its string
 //                             table (LoadStringA) and version block (the version API), the
@@ -42,8 +42,8 @@ PlatformCapabilities Capabilities();
 
 // Where the preference key lives for this process.
 enum class RegistryKind {
-  // The user's own: natively a file (`file`, or DefaultRegistryFile() when empty), on Windows
-  // the real HKEY_CURRENT_USER.
+  // The user's own: natively an SQLite database (`file`, or DefaultRegistryFile() of
+  // sqlite_registry.h when empty), on Windows the real HKEY_CURRENT_USER.
   kUser,
   // Natively an in-memory registry that starts empty; not on Windows.
   kMemory,
@@ -73,7 +73,9 @@ std::optional<PluginModule> LoadPlugin(std::string_view file, std::string& why);
 void ShutdownPlatform();
 
 // Makes standard input and output carry bytes unchanged (on Windows: binary mode, no CR added
-// before LF). Called once, first thing.
+// before LF), and makes a failed write of them fail visibly (natively: a closed pipe is an
+// error, not a signal; a closed descriptor stays closed to other files). Called once, first
+// thing.
 void PrepareStandardStreams();
 
 // The module's string table, every string by id.
@@ -101,14 +103,25 @@ struct PrefsKeyState {
   std::optional<int> openHandles;                           // key handles the plug-in holds
 };
 
-// The preference key (serix::kPrefsKeyPath under the current user) and its values.
-PrefsKeyState ReadPrefsKey();
+// The preference key (serix::kPrefsKeyPath under the current user) and its values, read at
+// one moment; false, saying why, when the registry cannot be read.
+bool ReadPrefsKey(PrefsKeyState& state, std::string& why);
 // Stores one value exactly as given, creating the key when missing.
 bool WritePrefsValue(std::string_view name, const StoredValue& value, std::string& why);
 // Deletes one value; deleting a value that is not there succeeds and sets `existed` false.
 bool DeletePrefsValue(std::string_view name, bool& existed, std::string& why);
 // Deletes the key with its values; a missing key is no error.
 bool DeletePrefsKey(std::string& why);
+
+// One change of the preference key: a value to store, or none to delete the value.
+struct PrefsChange {
+  std::string name;
+  std::optional<StoredValue> value;
+};
+// Makes every change, in order, or none: natively in one transaction of the store; on
+// Windows one by one, and on a failure the values changed so far are put back as they were.
+// A value stored creates the key when missing; no changes change nothing.
+bool ApplyPrefsChanges(const std::vector<PrefsChange>& changes, std::string& why);
 
 // From now on the plug-in's opening or creating of the key fails (kCreate), or its setting of
 // values fails with error 5, access denied (kWrite), or neither (kNone).

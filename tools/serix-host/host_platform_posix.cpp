@@ -1,14 +1,18 @@
 // The host's platform natively: the plug-in linked into this process, steered through the
 // portable platform's control surface (platform/portable/services.h).
+#include <fcntl.h>
+#include <signal.h>
+
+#include <cerrno>
 #include <memory>
 #include <utility>
 
 #include "host_platform.h"
 #include "linked_plugin.h"
-#include "platform/portable/file_registry.h"
 #include "platform/portable/services.h"
 #include "resources/string_table.h"
 #include "settings/prefs_record.h"
+#include "sqlite_registry.h"
 
 namespace serix::host {
 namespace {
@@ -31,6 +35,18 @@ portable::RegistryStore& Store() {
   return *CurrentServices().registry;
 }
 
+// Runs work on the store; a store that cannot be used answers false and says why.
+template <typename Work>
+bool Guarded(std::string& why, Work&& work) {
+  try {
+    work();
+    return true;
+  } catch (const portable::RegistryStoreError& error) {
+    why = error.what();
+    return false;
+  }
+}
+
 void ApplyChosenRegistry() {
   if (Chosen().store) CurrentServices().registry = Chosen().store.get();
 }
@@ -50,9 +66,9 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& /*why*/) {
   ChosenRegistry& chosen = Chosen();
   if (choice.kind == RegistryKind::kUser) {
     std::filesystem::path file =
-        choice.file.empty() ? portable::DefaultRegistryFile() : std::filesystem::path(choice.file);
+        choice.file.empty() ? DefaultRegistryFile() : std::filesystem::path(choice.file);
     chosen.location = "file " + file.string();
-    chosen.store = std::make_unique<portable::FileRegistry>(std::move(file));
+    chosen.store = std::make_unique<SqliteRegistry>(std::move(file));
   } else {
     chosen.location = "memory";
     chosen.store = std::make_unique<portable::MemoryRegistry>();
@@ -82,7 +98,21 @@ void ShutdownPlatform() {
   Chosen() = ChosenRegistry{};
 }
 
-void PrepareStandardStreams() {}
+void PrepareStandardStreams() {
+  // A reader that has gone makes writes fail with EPIPE, reported like any failed write.
+  ::signal(SIGPIPE, SIG_IGN);
+  // A standard descriptor that was closed is held by /dev/null opened the wrong way round, so
+  // that using it still fails and no file opened later (the registry) can take its place.
+  for (const int fd : {0, 1, 2}) {
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      const int held = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+      if (held >= 0 && held != fd) {
+        ::dup2(held, fd);
+        ::close(held);
+      }
+    }
+  }
+}
 
 std::map<std::uint32_t, std::string> ModuleStrings(const PluginModule& /*plugin*/) {
   std::map<std::uint32_t, std::string> strings;
@@ -102,31 +132,43 @@ std::optional<VersionBlock> ModuleVersion(const PluginModule& /*plugin*/, std::s
   return block;
 }
 
-PrefsKeyState ReadPrefsKey() {
-  PrefsKeyState state;
-  state.exists = Store().KeyExists(kPrefsKeyPath);
-  for (auto& [name, value] : Store().Values(kPrefsKeyPath)) {
-    state.values.emplace_back(name, StoredValue{value.type, value.bytes});
-  }
-  state.openHandles = CurrentServices().openKeys;
-  return state;
+bool ReadPrefsKey(PrefsKeyState& state, std::string& why) {
+  return Guarded(why, [&] {
+    std::optional<portable::RegistryValues> values = Store().ReadKey(kPrefsKeyPath);
+    state = PrefsKeyState{};
+    state.exists = values.has_value();
+    if (values) {
+      state.values.reserve(values->size());
+      for (auto& [name, value] : *values) {
+        state.values.emplace_back(name, StoredValue{value.type, std::move(value.bytes)});
+      }
+    }
+    state.openHandles = CurrentServices().openKeys;
+  });
 }
 
 bool WritePrefsValue(std::string_view name, const StoredValue& value, std::string& why) {
-  if (Store().SetValue(kPrefsKeyPath, name, {value.type, value.bytes})) return true;
-  why = "the registry could not be written";
-  return false;
+  return Guarded(why, [&] { Store().SetValue(kPrefsKeyPath, name, {value.type, value.bytes}); });
 }
 
-bool DeletePrefsValue(std::string_view name, bool& existed, std::string& /*why*/) {
-  existed = Store().GetValue(kPrefsKeyPath, name).has_value();
-  if (existed) Store().DeleteValue(kPrefsKeyPath, name);
-  return true;
+bool DeletePrefsValue(std::string_view name, bool& existed, std::string& why) {
+  return Guarded(why, [&] { existed = Store().DeleteValue(kPrefsKeyPath, name); });
 }
 
-bool DeletePrefsKey(std::string& /*why*/) {
-  Store().DeleteKey(kPrefsKeyPath);
-  return true;
+bool DeletePrefsKey(std::string& why) {
+  return Guarded(why, [&] { Store().DeleteKey(kPrefsKeyPath); });
+}
+
+bool ApplyPrefsChanges(const std::vector<PrefsChange>& changes, std::string& why) {
+  if (changes.empty()) return true;
+  std::vector<portable::RegistryChange> storeChanges;
+  storeChanges.reserve(changes.size());
+  for (const PrefsChange& change : changes) {
+    std::optional<portable::RegistryValue> value;
+    if (change.value) value = portable::RegistryValue{change.value->type, change.value->bytes};
+    storeChanges.push_back({change.name, std::move(value)});
+  }
+  return Guarded(why, [&] { Store().ApplyChanges(kPrefsKeyPath, storeChanges); });
 }
 
 bool DenyRegistry(RegistryDenial denial, std::string& /*why*/) {

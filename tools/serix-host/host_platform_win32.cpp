@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "host_platform.h"
+#include "prefs_changes.h"
 #include "settings/prefs_record.h"
 #include "win32_import_hooks.h"
 #include "win32_message_watcher.h"
@@ -314,11 +315,15 @@ std::optional<VersionBlock> ModuleVersion(const PluginModule& plugin, std::strin
   return block;
 }
 
-PrefsKeyState ReadPrefsKey() {
-  PrefsKeyState state;
+bool ReadPrefsKey(PrefsKeyState& state, std::string& why) {
+  state = PrefsKeyState{};
   const PrefsKey key(KEY_READ, false);
   if (Platform().hooked.open) state.openHandles = HookedOpenKeys();
-  if (key.get() == nullptr) return state;
+  if (key.get() == nullptr) {
+    if (key.status() == ERROR_FILE_NOT_FOUND) return true;
+    why = "cannot open the preference key (" + ErrorText(static_cast<DWORD>(key.status())) + ")";
+    return false;
+  }
   state.exists = true;
   for (DWORD index = 0;; ++index) {
     char name[16384];
@@ -333,7 +338,7 @@ PrefsKeyState ReadPrefsKey() {
     if (!bytes) continue;
     state.values.emplace_back(std::string(name, nameLength), StoredValue{type, std::move(*bytes)});
   }
-  return state;
+  return true;
 }
 
 bool WritePrefsValue(std::string_view name, const StoredValue& value, std::string& why) {
@@ -377,6 +382,10 @@ bool DeletePrefsKey(std::string& why) {
   // Where RegDeleteTree empties the key but keeps it.
   RegDeleteKeyA(HKEY_CURRENT_USER, kPrefsKeyPath);
   return true;
+}
+
+bool ApplyPrefsChanges(const std::vector<PrefsChange>& changes, std::string& why) {
+  return ApplyPrefsChangesOneByOne(changes, why);
 }
 
 bool DenyRegistry(RegistryDenial denial, std::string& why) {

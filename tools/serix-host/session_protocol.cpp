@@ -330,10 +330,16 @@ Response Ok() {
 }
 
 Response RegistryGet() {
-  const PrefsKeyState state = ReadPrefsKey();
+  PrefsKeyState state;
+  std::string why;
+  Check(ReadPrefsKey(state, why), why);
   Response values = Response::object();
+  // Appended, not looked up: an ordered object finds a name by walking all it holds, and the
+  // registry's names are distinct already.
+  auto& entries = values.get_ref<Response::object_t&>();
+  entries.reserve(state.values.size());
   for (const auto& [name, value] : state.values) {
-    values[BytesToCodePoints(name)] = ValueForResponse(value);
+    entries.emplace_back(BytesToCodePoints(name), ValueForResponse(value));
   }
   Response response;
   response["key"] = state.exists;
@@ -463,7 +469,7 @@ std::string HandleRequestLine(Session& session, std::string_view line) {
   }
 }
 
-void RunSession(Session& session, std::istream& in, std::ostream& out) {
+bool RunSession(Session& session, std::istream& in, std::ostream& out) {
   std::streambuf& input = *in.rdbuf();
   std::string line;
   using Traits = std::char_traits<char>;
@@ -475,8 +481,10 @@ void RunSession(Session& session, std::istream& in, std::ostream& out) {
       if (line.size() <= kMaxRequestLength) line += Traits::to_char_type(c);
     }
     out << HandleRequestLine(session, line) << '\n' << std::flush;
+    if (!out) return false;
     if (Traits::eq_int_type(c, Traits::eof())) break;
   }
+  return true;
 }
 
 }  // namespace serix::host

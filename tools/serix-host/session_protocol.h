@@ -39,6 +39,7 @@ class Session {
 std::string HandleRequestLine(Session& session, std::string_view line);
 
 // Answers every line of `in` until its end, each response flushed as soon as it is written.
-void RunSession(Session& session, std::istream& in, std::ostream& out);
+// Stops at once, answering false, when a response cannot be written (its reader has gone).
+bool RunSession(Session& session, std::istream& in, std::ostream& out);
 
 }  // namespace serix::host

@@ -27,13 +27,14 @@ bool CaseInsensitiveLess::operator()(std::string_view left, std::string_view rig
   return left.size() < right.size();
 }
 
-bool MemoryRegistry::CreateKey(std::string_view path) {
+void MemoryRegistry::CreateKey(std::string_view path) {
   if (keys_.find(path) == keys_.end()) keys_.emplace(std::string(path), RegistryValues{});
-  return true;
 }
 
-bool MemoryRegistry::KeyExists(std::string_view path) {
-  return keys_.find(path) != keys_.end();
+std::optional<RegistryValues> MemoryRegistry::ReadKey(std::string_view path) {
+  const auto key = keys_.find(path);
+  if (key == keys_.end()) return std::nullopt;
+  return key->second;
 }
 
 std::optional<RegistryValue> MemoryRegistry::GetValue(std::string_view path,
@@ -45,7 +46,7 @@ std::optional<RegistryValue> MemoryRegistry::GetValue(std::string_view path,
   return value->second;
 }
 
-bool MemoryRegistry::SetValue(std::string_view path, std::string_view name, RegistryValue value) {
+void MemoryRegistry::SetValue(std::string_view path, std::string_view name, RegistryValue value) {
   CreateKey(path);
   RegistryValues& values = keys_.find(path)->second;
   const auto existing = values.find(name);
@@ -54,14 +55,15 @@ bool MemoryRegistry::SetValue(std::string_view path, std::string_view name, Regi
   } else {
     values.emplace(std::string(name), std::move(value));
   }
-  return true;
 }
 
-void MemoryRegistry::DeleteValue(std::string_view path, std::string_view name) {
+bool MemoryRegistry::DeleteValue(std::string_view path, std::string_view name) {
   const auto key = keys_.find(path);
-  if (key == keys_.end()) return;
+  if (key == keys_.end()) return false;
   const auto value = key->second.find(name);
-  if (value != key->second.end()) key->second.erase(value);
+  if (value == key->second.end()) return false;
+  key->second.erase(value);
+  return true;
 }
 
 void MemoryRegistry::DeleteKey(std::string_view path) {
@@ -69,9 +71,16 @@ void MemoryRegistry::DeleteKey(std::string_view path) {
   if (key != keys_.end()) keys_.erase(key);
 }
 
-RegistryValues MemoryRegistry::Values(std::string_view path) {
-  const auto key = keys_.find(path);
-  return key == keys_.end() ? RegistryValues{} : key->second;
+void MemoryRegistry::ApplyChanges(std::string_view path,
+                                  const std::vector<RegistryChange>& changes) {
+  CreateKey(path);
+  for (const RegistryChange& change : changes) {
+    if (change.value) {
+      SetValue(path, change.name, *change.value);
+    } else {
+      DeleteValue(path, change.name);
+    }
+  }
 }
 
 }  // namespace serix::portable

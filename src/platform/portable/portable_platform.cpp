@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -56,9 +57,18 @@ namespace serix::platform {
 
 using portable::CurrentServices;
 
+// ERROR_REGISTRY_IO_FAILED: what Windows answers when the registry's own storage fails.
+constexpr std::int32_t kErrorRegistryIoFailed = 1016;
+
 std::int32_t CreateUserKey(const char* path, RegistryKey& key) {
   portable::Services& services = CurrentServices();
-  if (services.denyCreate || !services.registry->CreateKey(path)) return kErrorAccessDenied;
+  if (services.denyCreate) return kErrorAccessDenied;
+  try {
+    services.registry->CreateKey(path);
+  } catch (const portable::RegistryStoreError&) {
+    // A store that cannot be used is a key that cannot be opened.
+    return kErrorAccessDenied;
+  }
   for (std::size_t slot = 0; slot < portable::kMaxOpenKeys; ++slot) {
     if (!portable::openKeyInUse[slot]) {
       portable::openKeyInUse[slot] = true;
@@ -81,7 +91,13 @@ std::int32_t QueryValue(RegistryKey key, const char* name, std::uint32_t& type, 
                         std::uint32_t& size) {
   const std::string* path = portable::PathOfKey(key);
   if (path == nullptr) return 6;  // ERROR_INVALID_HANDLE
-  const auto value = CurrentServices().registry->GetValue(*path, name);
+  std::optional<portable::RegistryValue> value;
+  try {
+    value = CurrentServices().registry->GetValue(*path, name);
+  } catch (const portable::RegistryStoreError&) {
+    // A failed read, never a missing value that the plug-in would then write.
+    return kErrorRegistryIoFailed;
+  }
   if (!value) return kErrorFileNotFound;
   type = value->type;
   const auto needed = static_cast<std::uint32_t>(value->bytes.size());
@@ -101,8 +117,12 @@ std::int32_t SetValue(RegistryKey key, const char* name, std::uint32_t type,
   portable::Services& services = CurrentServices();
   if (services.denyWrite) return kErrorAccessDenied;
   portable::RegistryValue value{type, std::string(reinterpret_cast<const char*>(data), size)};
-  return services.registry->SetValue(*path, name, std::move(value)) ? kErrorSuccess
-                                                                    : kErrorAccessDenied;
+  try {
+    services.registry->SetValue(*path, name, std::move(value));
+  } catch (const portable::RegistryStoreError&) {
+    return kErrorRegistryIoFailed;
+  }
+  return kErrorSuccess;
 }
 
 int LoadModuleString(ModuleInstance /*module*/, std::uint32_t id, char* buffer, int bufferSize) {

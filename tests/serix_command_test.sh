@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# What only whole processes show:
+#   1. two first runs of ./serix at once both succeed, because the build is taken in turns;
+#      cmake is a stand-in here (on PATH) that takes a second and fails when another build
+#      is going on in the same directory, and "builds" the host as a small script;
+#   2. serix-host with its standard output closed exits 4 and says why, rather than 0.
+#   serix_command_test.sh ROOT SERIX_HOST
+set -euo pipefail
+root=$1
+host=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+mkdir "$work/bin"
+cat >"$work/bin/cmake" <<'STANDIN'
+#!/usr/bin/env bash
+set -euo pipefail
+mkdir "$SERIX_BUILD_DIR/building" 2>/dev/null || { echo "two builds at once" >&2; exit 1; }
+sleep 1
+if [ "$1" = --build ]; then
+  mkdir -p "$SERIX_BUILD_DIR/tools/serix-host"
+  printf '#!/bin/sh\necho "host ran: $*"\n' >"$SERIX_BUILD_DIR/tools/serix-host/serix-host"
+  chmod +x "$SERIX_BUILD_DIR/tools/serix-host/serix-host"
+else
+  touch "$SERIX_BUILD_DIR/CMakeCache.txt"
+fi
+rmdir "$SERIX_BUILD_DIR/building"
+STANDIN
+chmod +x "$work/bin/cmake"
+export SERIX_BUILD_DIR=$work/build
+for run in 1 2; do
+  PATH="$work/bin:$PATH" "$root/serix" version >"$work/out$run" 2>"$work/err$run" &
+  pids[run]=$!
+done
+for run in 1 2; do
+  if ! wait "${pids[run]}" || [ "$(cat "$work/out$run")" != "host ran: version" ]; then
+    echo "FAIL: first run $run of two at once:" >&2
+    cat "$work/err$run" "$work/out$run" >&2
+    exit 1
+  fi
+done
+echo "two first runs at once: both ran the host"
+
+status=0
+"$host" version >&- 2>"$work/closed" || status=$?
+if [ "$status" -ne 4 ] || ! grep -q "cannot write standard output (Bad file descriptor)" "$work/closed"; then
+  echo "FAIL: closed standard output gave status $status: $(cat "$work/closed")" >&2
+  exit 1
+fi
+echo "closed standard output: status 4, $(cat "$work/closed")"

@@ -1,0 +1,352 @@
+// The SQLite registry of the native host: what it stores comes back byte for byte through
+// another connection, names compare as on Windows, reads create nothing, and a file that is
+// not this store is refused with its name and the cause, and left exactly as it was.
+#include "sqlite_registry.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "plugin_fixture.h"
+#include "scratch_directory.h"
+
+namespace serix::testing {
+namespace {
+
+using namespace std::string_literals;
+using host::SqliteRegistry;
+using portable::RegistryChange;
+using portable::RegistryStoreError;
+using portable::RegistryValue;
+namespace fs = std::filesystem;
+
+constexpr std::string_view kKey = "Software\\Vexa\\Vexa Plug-in General Prefs";
+
+std::string ReadBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const fs::path& file, std::string_view bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string EveryByte() {
+  std::string bytes;
+  for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+  return bytes;
+}
+
+// The message of the RegistryStoreError that work throws, or "" when it throws none.
+std::string ErrorOf(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const RegistryStoreError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+class SqliteRegistryTest : public ::testing::Test {
+ protected:
+  ScratchDirectory scratch_;
+  fs::path file_ = scratch_.path() / "registry.db";
+  SqliteRegistry registry_{file_};
+};
+
+// Any sequence of changes leaves the store holding what the in-memory store holds after the
+// same changes, read through a second connection: names spelt as first created, only ASCII
+// letters folded, every byte of names, paths and values kept.
+TEST_F(SqliteRegistryTest, FollowsTheInMemoryStoreThroughRandomChanges) {
+  portable::MemoryRegistry model;
+  std::mt19937 random(20260712);
+  const std::vector<std::string> paths = {std::string(kKey), "a\\B", "A\\b", "\xff\n"s, ""};
+  const std::vector<std::string> names = {"SeparatorToken", "separatortoken", "x\0y"s, "x\0z"s,
+                                          "\xc4",           "\xe4",           ""};
+  const std::vector<std::string> bytes = {"", "|\0"s, EveryByte(), std::string(40000, '\0') + "x"};
+  const auto pick = [&](const auto& pool) { return pool[random() % pool.size()]; };
+  for (int step = 0; step < 200; ++step) {
+    const std::string path = pick(paths);
+    const std::string name = pick(names);
+    switch (random() % 7) {
+      case 0:
+        registry_.CreateKey(path);
+        model.CreateKey(path);
+        break;
+      case 1:
+        ASSERT_EQ(registry_.DeleteValue(path, name), model.DeleteValue(path, name)) << step;
+        break;
+      case 2:
+        registry_.DeleteKey(path);
+        model.DeleteKey(path);
+        break;
+      case 3: {
+        const std::vector<RegistryChange> changes = {
+            {name, RegistryValue{static_cast<std::uint32_t>(random()), pick(bytes)}},
+            {pick(names), std::nullopt}};
+        registry_.ApplyChanges(path, changes);
+        model.ApplyChanges(path, changes);
+        break;
+      }
+      default: {
+        const RegistryValue value{static_cast<std::uint32_t>(random()), pick(bytes)};
+        registry_.SetValue(path, name, value);
+        model.SetValue(path, name, value);
+        break;
+      }
+    }
+    SqliteRegistry reader(file_);
+    for (const std::string& each : paths) {
+      ASSERT_EQ(reader.ReadKey(each), model.ReadKey(each)) << step;
+      for (const std::string& valueName : names) {
+        ASSERT_EQ(reader.GetValue(each, valueName), model.GetValue(each, valueName)) << step;
+      }
+    }
+  }
+}
+
+TEST_F(SqliteRegistryTest, ReadsCreateNothingAndTheFirstWriteMakesPrivateFiles) {
+  const fs::path nested = scratch_.path() / "config" / "serix" / "registry.db";
+  SqliteRegistry registry(nested);
+  EXPECT_FALSE(registry.KeyExists(kKey));
+  EXPECT_FALSE(registry.GetValue(kKey, "Version"));
+  EXPECT_FALSE(registry.DeleteValue(kKey, "Version"));
+  registry.DeleteKey(kKey);
+  EXPECT_FALSE(fs::exists(scratch_.path() / "config")) << "reading creates nothing";
+
+  registry.SetValue(kKey, "Version", {4, "\x01\0\0\0"s});
+  const auto mode = [](const fs::path& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+  };
+  EXPECT_EQ(mode(scratch_.path() / "config"), 0700u);
+  EXPECT_EQ(mode(nested.parent_path()), 0700u);
+  EXPECT_EQ(mode(nested), 0600u);
+  std::vector<fs::path> left;
+  for (const auto& entry : fs::directory_iterator(nested.parent_path())) left.push_back(entry);
+  EXPECT_EQ(left, std::vector<fs::path>{nested}) << "no journal or lock file stays";
+}
+
+// Every kind of file that is not this store, each made at the registry's place.
+struct BadStore {
+  const char* what;
+  std::function<void(const fs::path& file, const fs::path& scratch)> make;
+  const char* cause;  // in the error's text
+};
+
+std::string ValidStore(const fs::path& scratch) {
+  const fs::path file = scratch / "valid.db";
+  SqliteRegistry valid(file);
+  for (int i = 0; i < 40; ++i) valid.SetValue(kKey, "Value" + std::to_string(i), {1, "text\0"s});
+  return ReadBytes(file);
+}
+
+TEST_F(SqliteRegistryTest, FilesThatAreNotThisStoreAreRefusedAndLeftAsTheyWere) {
+  const std::vector<BadStore> bad = {
+      {"a link planted at its place",
+       [](const fs::path& file, const fs::path& scratch) {
+         WriteBytes(scratch / "target", "someone else's file");
+         fs::create_symlink(scratch / "target", file);
+       },
+       "symbolic link"},
+      {"a link to /dev/zero",
+       [](const fs::path& file, const fs::path&) { fs::create_symlink("/dev/zero", file); },
+       "symbolic link"},
+      {"a directory", [](const fs::path& file, const fs::path&) { fs::create_directory(file); },
+       "directory"},
+      {"a FIFO", [](const fs::path& file, const fs::path&) { ::mkfifo(file.c_str(), 0600); },
+       "FIFO"},
+      {"a text file",
+       [](const fs::path& file, const fs::path&) {
+         WriteBytes(file, "[prefs]\nSeparatorToken=;\n");
+       },
+       "not an SQLite database"},
+      {"a store cut by one byte",
+       [](const fs::path& file, const fs::path& scratch) {
+         const std::string whole = ValidStore(scratch);
+         WriteBytes(file, whole.substr(0, whole.size() - 1));
+       },
+       "damaged"},
+      {"a store with a damaged page",
+       [](const fs::path& file, const fs::path& scratch) {
+         std::string whole = ValidStore(scratch);
+         for (std::size_t at = 4096; at < 4096 + 64; ++at) whole[at] = '\x5a';
+         WriteBytes(file, whole);
+       },
+       "damaged"},
+      {"another program's database",
+       [](const fs::path& file, const fs::path&) {
+         sqlite3* other = nullptr;
+         sqlite3_open(file.c_str(), &other);
+         sqlite3_exec(other, "CREATE TABLE notes (text TEXT)", nullptr, nullptr, nullptr);
+         sqlite3_close(other);
+       },
+       "another program's SQLite database"},
+  };
+  for (const BadStore& store : bad) {
+    SCOPED_TRACE(store.what);
+    ScratchDirectory scratch;
+    const fs::path file = scratch.path() / "registry.db";
+    store.make(file, scratch.path());
+    const auto before = fs::symlink_status(file).type();
+    const std::string bytes = fs::is_regular_file(fs::symlink_status(file)) ? ReadBytes(file) : "";
+    const std::string target = ReadBytes(scratch.path() / "target");
+
+    SqliteRegistry registry(file, std::chrono::milliseconds(200));
+    const auto started = std::chrono::steady_clock::now();
+    const std::vector<std::function<void()>> uses = {
+        [&] { registry.ReadKey(kKey); },
+        [&] { registry.GetValue(kKey, "SeparatorToken"); },
+        [&] {
+          registry.SetValue(kKey, "SeparatorToken", {1, ";\0"s});
+        },
+        [&] { registry.CreateKey(kKey); },
+        [&] { registry.DeleteValue(kKey, "SeparatorToken"); },
+        [&] {
+          registry.ApplyChanges(kKey, {{"Version", RegistryValue{4, "\0\0\0\0"s}}});
+        },
+    };
+    for (const auto& use : uses) {
+      const std::string error = ErrorOf(use);
+      EXPECT_NE(error.find(file.string()), std::string::npos) << error;
+      EXPECT_NE(error.find(store.cause), std::string::npos) << error;
+      EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(fs::symlink_status(file).type(), before);
+    if (!bytes.empty()) {
+      EXPECT_EQ(ReadBytes(file), bytes) << "kept byte for byte";
+    }
+    EXPECT_EQ(ReadBytes(scratch.path() / "target"), target);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(scratch.path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(
+        std::count_if(names.begin(), names.end(),
+                      [](const std::string& name) { return name.starts_with("registry.db-"); }),
+        0)
+        << "no journal beside it";
+  }
+}
+
+// Another process holding the write lock makes an operation fail after the busy timeout,
+// naming the file, instead of waiting for ever.
+TEST_F(SqliteRegistryTest, StoreBusyBeyondTheTimeoutIsAnError) {
+  registry_.SetValue(kKey, "Version", {4, "old!"});
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(file_.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+  SqliteRegistry waiting(file_, std::chrono::milliseconds(300));
+  const std::string error = ErrorOf([&] { waiting.SetValue(kKey, "Version", {4, "new!"}); });
+  EXPECT_NE(error.find(file_.string() + " is busy"), std::string::npos) << error;
+  EXPECT_NE(ErrorOf([&] { waiting.ReadKey(kKey); }).find("busy"), std::string::npos);
+
+  sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  waiting.SetValue(kKey, "Version", {4, "new!"});
+  EXPECT_EQ(SqliteRegistry(file_).GetValue(kKey, "Version"), (RegistryValue{4, "new!"}));
+}
+
+// Sets an environment variable, or removes it, for the life of the object.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value != nullptr) {
+      ::setenv(name, value, 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
+  ~ScopedEnvironment() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(DefaultRegistryFileTest, LivesInTheUsersConfigurationDirectory) {
+  const struct {
+    const char* xdgConfigHome;
+    const char* home;
+    const char* expected;
+  } cases[] = {
+      {"/x/cfg", "/home/u", "/x/cfg/serix/registry.db"},
+      {nullptr, "/home/u", "/home/u/.config/serix/registry.db"},
+      {"", "/home/u", "/home/u/.config/serix/registry.db"},
+      {"relative/cfg", "/home/u", "/home/u/.config/serix/registry.db"},
+  };
+  for (const auto& c : cases) {
+    ScopedEnvironment xdg("XDG_CONFIG_HOME", c.xdgConfigHome);
+    ScopedEnvironment home("HOME", c.home);
+    EXPECT_EQ(host::DefaultRegistryFile(), fs::path(c.expected));
+  }
+}
+
+// The plug-in itself on the SQLite registry, as the command-line host runs it: preferences
+// written by one call are in the file, a separator set from outside is in force at the next
+// call, and a store that cannot be used is a key that cannot be opened.
+class PluginOnSqliteRegistryTest : public PluginTest {
+ protected:
+  PluginOnSqliteRegistryTest() { services().registry = &registry_; }
+
+  ScratchDirectory scratch_;
+  fs::path file_ = scratch_.path() / "registry.db";
+  SqliteRegistry registry_{file_, std::chrono::milliseconds(200)};
+};
+
+TEST_F(PluginOnSqliteRegistryTest, PreferencesLiveInTheFile) {
+  Initialise();
+  EXPECT_TRUE(SqliteRegistry(file_).KeyExists(kKey));
+  EXPECT_TRUE(SqliteRegistry(file_).Values(kKey).empty());
+
+  EXPECT_EQ(Call(kVersionIndex, "").result, "Vexa Serix Plug-In 1.1");
+  SqliteRegistry other(file_);
+  EXPECT_EQ(other.GetValue(kKey, "SeparatorToken"), (RegistryValue{1, "|\0"s}));
+  EXPECT_EQ(other.GetValue(kKey, "DefSeparatorToken"), (RegistryValue{1, "|\0"s}));
+  EXPECT_EQ(other.GetValue(kKey, "Version"), (RegistryValue{4, "\x01\0\0\0"s}));
+  EXPECT_EQ(other.GetValue(kKey, "isOneTimeSeparator"), (RegistryValue{4, "\0\0\0\0"s}));
+
+  other.SetValue(kKey, "SeparatorToken", {1, ";\0"s});
+  EXPECT_EQ(CreateRange(";x;1;1;2;"), Lines({"x1", "x2"}));
+  EXPECT_TRUE(services().alerts.empty());
+  EXPECT_EQ(services().openKeys, 0);
+}
+
+TEST_F(PluginOnSqliteRegistryTest, BusyStoreIsAKeyThatCannotBeOpenedNeverAMissingValue) {
+  Initialise();
+  SqliteRegistry(file_).SetValue(kKey, "SeparatorToken", {1, ";\0"s});
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(file_.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  EXPECT_EQ(CreateRange("|x|1|1|2|"), Lines({"x1", "x2"}));
+  EXPECT_TRUE(services().alerts.empty());
+  sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_EQ(SqliteRegistry(file_).Values(kKey).size(), 1u) << "nothing was written";
+}
+
+}  // namespace
+}  // namespace serix::testing

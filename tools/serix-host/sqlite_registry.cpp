@@ -1,0 +1,439 @@
+#include "sqlite_registry.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace serix::host {
+namespace {
+
+namespace fs = std::filesystem;
+using portable::RegistryChange;
+using portable::RegistryStoreError;
+using portable::RegistryValue;
+using portable::RegistryValues;
+
+// "Serx" in the database header: this store's mark, so that another program's database is
+// recognised and left alone.
+constexpr std::int64_t kApplicationId = 0x53657278;
+constexpr std::int64_t kSchemaVersion = 1;
+
+constexpr const char* kSchema =
+    "CREATE TABLE keys (id INTEGER PRIMARY KEY, path BLOB NOT NULL, folded BLOB NOT NULL UNIQUE);"
+    "CREATE TABLE entries (key INTEGER NOT NULL REFERENCES keys (id), name BLOB NOT NULL,"
+    " folded BLOB NOT NULL, type INTEGER NOT NULL, bytes BLOB NOT NULL,"
+    " PRIMARY KEY (key, folded)) WITHOUT ROWID;"
+    "PRAGMA application_id = 1399157368;"
+    "PRAGMA user_version = 1;";
+static_assert(kApplicationId == 1399157368);
+
+// An SQLite call that failed, with its result code; the registry turns it into a
+// RegistryStoreError with the database's own message.
+struct SqliteFailure {
+  int code;
+};
+
+void Check(int result) {
+  if (result != SQLITE_OK && result != SQLITE_ROW && result != SQLITE_DONE) {
+    throw SqliteFailure{result};
+  }
+}
+
+void Execute(sqlite3* database, const char* sql) {
+  Check(sqlite3_exec(database, sql, nullptr, nullptr, nullptr));
+}
+
+class Statement {
+ public:
+  Statement(sqlite3* database, const char* sql) {
+    Check(sqlite3_prepare_v2(database, sql, -1, &statement_, nullptr));
+  }
+  ~Statement() { sqlite3_finalize(statement_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  Statement& Bind(std::string_view bytes) {
+    // A zero-length blob needs an address: a null one binds NULL.
+    Check(sqlite3_bind_blob64(statement_, ++bound_, bytes.empty() ? "" : bytes.data(), bytes.size(),
+                              SQLITE_TRANSIENT));
+    return *this;
+  }
+  Statement& Bind(std::int64_t number) {
+    Check(sqlite3_bind_int64(statement_, ++bound_, number));
+    return *this;
+  }
+  // True while there is a row.
+  bool Step() {
+    const int result = sqlite3_step(statement_);
+    Check(result);
+    return result == SQLITE_ROW;
+  }
+  std::string Blob(int column) const {
+    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement_, column));
+    const int size = sqlite3_column_bytes(statement_, column);
+    return bytes == nullptr ? std::string() : std::string(bytes, static_cast<std::size_t>(size));
+  }
+  std::int64_t Integer(int column) const { return sqlite3_column_int64(statement_, column); }
+
+ private:
+  sqlite3_stmt* statement_ = nullptr;
+  int bound_ = 0;
+};
+
+std::int64_t Number(sqlite3* database, const char* sql) {
+  Statement statement(database, sql);
+  if (!statement.Step()) throw SqliteFailure{SQLITE_CORRUPT};
+  return statement.Integer(0);
+}
+
+// Names and paths as they are compared: only the ASCII letters A to Z folded, as Windows does.
+// Compared as blobs, byte by byte, this orders them as CaseInsensitiveLess does.
+std::string Folded(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  }
+  return folded;
+}
+
+std::optional<std::int64_t> FindKey(sqlite3* database, std::string_view path) {
+  Statement find(database, "SELECT id FROM keys WHERE folded = ?");
+  find.Bind(Folded(path));
+  if (!find.Step()) return std::nullopt;
+  return find.Integer(0);
+}
+
+std::int64_t MakeKey(sqlite3* database, std::string_view path) {
+  if (const auto key = FindKey(database, path)) return *key;
+  Statement insert(database, "INSERT INTO keys (path, folded) VALUES (?, ?)");
+  insert.Bind(path).Bind(Folded(path)).Step();
+  return sqlite3_last_insert_rowid(database);
+}
+
+void StoreValue(sqlite3* database, std::int64_t key, std::string_view name,
+                const RegistryValue& value) {
+  // An existing value keeps the spelling of its name, as on Windows.
+  Statement store(database,
+                  "INSERT INTO entries (key, name, folded, type, bytes) VALUES (?, ?, ?, ?, ?) "
+                  "ON CONFLICT (key, folded) DO UPDATE SET type = excluded.type, "
+                  "bytes = excluded.bytes");
+  store.Bind(key).Bind(name).Bind(Folded(name)).Bind(static_cast<std::int64_t>(value.type));
+  store.Bind(value.bytes).Step();
+}
+
+bool RemoveValue(sqlite3* database, std::string_view path, std::string_view name) {
+  const auto key = FindKey(database, path);
+  if (!key) return false;
+  Statement remove(database, "DELETE FROM entries WHERE key = ? AND folded = ?");
+  remove.Bind(*key).Bind(Folded(name)).Step();
+  return sqlite3_changes(database) > 0;
+}
+
+std::string SystemReason(int error) {
+  return std::strerror(error);
+}
+
+std::string KindOfFile(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
+std::string Duration(std::chrono::milliseconds time) {
+  if (time.count() % 1000 == 0) return std::to_string(time.count() / 1000) + " seconds";
+  return std::to_string(time.count()) + " ms";
+}
+
+// Creates the missing directories of a path, from the top, each 0700; says why not.
+bool CreateDirectories(const fs::path& directory, std::string& why) {
+  std::vector<fs::path> missing;
+  struct stat info {};
+  for (fs::path at = directory; !at.empty() && ::lstat(at.c_str(), &info) != 0 && errno == ENOENT;
+       at = at.parent_path()) {
+    missing.push_back(at);
+    if (at == at.parent_path()) break;
+  }
+  for (auto at = missing.rbegin(); at != missing.rend(); ++at) {
+    if (::mkdir(at->c_str(), 0700) != 0 && errno != EEXIST) {
+      why = "cannot be created: the directory " + at->string() + " cannot be made (" +
+            SystemReason(errno) + ")";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void SqliteRegistry::Closer::operator()(sqlite3* database) const {
+  sqlite3_close_v2(database);
+}
+
+SqliteRegistry::SqliteRegistry(fs::path file, std::chrono::milliseconds busyTimeout)
+    : file_(std::move(file)), busyTimeout_(busyTimeout) {}
+
+SqliteRegistry::~SqliteRegistry() = default;
+
+RegistryStoreError SqliteRegistry::Error(const std::string& cause) const {
+  return RegistryStoreError("the registry " + file_.string() + " " + cause);
+}
+
+RegistryStoreError SqliteRegistry::ErrorOf(int code) const {
+  sqlite3* database = database_.get();
+  std::string reason = database != nullptr ? sqlite3_errmsg(database) : sqlite3_errstr(code);
+  const int systemError = database != nullptr ? sqlite3_system_errno(database) : 0;
+  if (systemError != 0) reason += ": " + SystemReason(systemError);
+  switch (code & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return Error("is busy: another process has kept it locked for more than " +
+                   Duration(busyTimeout_) + " (" + reason + ")");
+    case SQLITE_NOTADB:
+      return Error("is not an SQLite database (" + reason + "); it is left as it is");
+    case SQLITE_CORRUPT:
+      return Error("is damaged (" + reason + "); it is left as it is");
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+      return Error("cannot be written (" + reason + ")");
+    case SQLITE_FULL:
+      return Error("cannot be written: the disk is full (" + reason + ")");
+    default:
+      return Error("cannot be used (" + reason + ")");
+  }
+}
+
+sqlite3* SqliteRegistry::Open(Access access) {
+  if (database_) return database_.get();
+  // What SQLite would meet is checked first, so that a FIFO or a device is refused rather than
+  // read (which could block for ever or never end) and a link is never followed.
+  struct stat info {};
+  if (::lstat(file_.c_str(), &info) != 0) {
+    if (errno != ENOENT) throw Error("cannot be reached (" + SystemReason(errno) + ")");
+    if (access != Access::kCreate) return nullptr;  // reads and deletions create nothing
+    std::string why;
+    if (!CreateDirectories(file_.parent_path(), why)) throw Error(why);
+    const int created =
+        ::open(file_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // Another process may have created it meanwhile; it is then checked as any existing file.
+    if (created < 0 && errno != EEXIST) {
+      throw Error("cannot be created (" + SystemReason(errno) + ")");
+    }
+    if (created >= 0) {
+      ::fchmod(created, 0600);  // whatever the umask
+      ::close(created);
+    }
+    if (::lstat(file_.c_str(), &info) != 0) {
+      throw Error("cannot be reached (" + SystemReason(errno) + ")");
+    }
+  }
+  if (S_ISLNK(info.st_mode)) {
+    throw Error(
+        "is a symbolic link; a registry is never opened through one, and the link is left as "
+        "it is");
+  }
+  if (S_ISDIR(info.st_mode)) throw Error("is a directory, not a registry file");
+  if (!S_ISREG(info.st_mode))
+    throw Error("is " + KindOfFile(info.st_mode) + ", not a registry file");
+  const int readable = ::open(file_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (readable < 0) throw Error("cannot be read (" + SystemReason(errno) + ")");
+  ::close(readable);
+
+  sqlite3* opened = nullptr;
+  const int result = sqlite3_open_v2(file_.c_str(), &opened,
+                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
+  database_.reset(opened);
+  try {
+    Check(result);
+    sqlite3_extended_result_codes(opened, 1);
+    sqlite3_busy_timeout(opened, static_cast<int>(busyTimeout_.count()));
+    Execute(opened, "BEGIN");
+    Inspect(true);
+    Execute(opened, "COMMIT");
+  } catch (const SqliteFailure& failure) {
+    const RegistryStoreError error = ErrorOf(failure.code);
+    database_.reset();
+    throw error;
+  } catch (const RegistryStoreError&) {
+    database_.reset();
+    throw;
+  }
+  return opened;
+}
+
+// Ours (the schema is there), empty (a new file, which the first write fills), or anything
+// else, which is refused. The whole check also looks at the structure, and at the file's size
+// against what its header gives, so that a cut or damaged file is refused before anything
+// reads it as a registry or writes to it.
+void SqliteRegistry::Inspect(bool wholeCheck) {
+  sqlite3* database = database_.get();
+  const std::int64_t applicationId = Number(database, "PRAGMA application_id");
+  const std::int64_t version = Number(database, "PRAGMA user_version");
+  const std::int64_t objects = Number(database, "SELECT count(*) FROM sqlite_schema");
+  if (wholeCheck) {
+    const std::int64_t pages = Number(database, "PRAGMA page_count");
+    const std::int64_t pageSize = Number(database, "PRAGMA page_size");
+    struct stat info {};
+    if (::stat(file_.c_str(), &info) == 0 && info.st_size != pages * pageSize) {
+      throw Error("is damaged (it holds " + std::to_string(info.st_size) +
+                  " bytes where its header gives " + std::to_string(pages) + " pages of " +
+                  std::to_string(pageSize) + "); it is left as it is");
+    }
+    Statement check(database, "PRAGMA quick_check(1)");
+    if (check.Step() && check.Blob(0) != "ok") {
+      std::string finding = check.Blob(0);
+      std::replace(finding.begin(), finding.end(), '\n', ' ');
+      throw Error("is damaged (" + finding + "); it is left as it is");
+    }
+  }
+  if (applicationId == kApplicationId && version == kSchemaVersion) {
+    hasSchema_ = true;
+  } else if (applicationId != 0 || version != 0 || objects != 0) {
+    throw Error("is not a Serix registry but another program's SQLite database (application id " +
+                std::to_string(applicationId) + ", schema version " + std::to_string(version) +
+                "); it is left as it is");
+  }
+}
+
+template <typename Work>
+auto SqliteRegistry::Transaction(Access access, Work&& work) {
+  sqlite3* database = Open(access);
+  if (database == nullptr) return work(nullptr);
+  bool schemaWritten = false;
+  try {
+    // A writer takes the write lock first, waiting for others within the busy timeout,
+    // rather than finding it taken half way through.
+    Execute(database, access == Access::kRead ? "BEGIN" : "BEGIN IMMEDIATE");
+    if (!hasSchema_) Inspect(false);  // another process may have written it since
+    if (!hasSchema_ && access == Access::kCreate) {
+      Execute(database, kSchema);
+      hasSchema_ = schemaWritten = true;
+    }
+    auto answer = work(hasSchema_ ? database : nullptr);
+    Execute(database, "COMMIT");
+    return answer;
+  } catch (const SqliteFailure& failure) {
+    const RegistryStoreError error = ErrorOf(failure.code);  // before ROLLBACK sets its own
+    Abandon(database, schemaWritten);
+    throw error;
+  } catch (...) {
+    Abandon(database, schemaWritten);
+    throw;
+  }
+}
+
+void SqliteRegistry::Abandon(sqlite3* database, bool schemaWritten) {
+  if (sqlite3_get_autocommit(database) == 0) {
+    sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  if (schemaWritten) hasSchema_ = false;
+}
+
+void SqliteRegistry::CreateKey(std::string_view path) {
+  // Every access of the plug-in opens the key: a read answers when it is there already.
+  const bool exists = Transaction(Access::kRead, [&](sqlite3* database) {
+    return database != nullptr && FindKey(database, path).has_value();
+  });
+  if (exists) return;
+  Transaction(Access::kCreate, [&](sqlite3* database) { return MakeKey(database, path); });
+}
+
+std::optional<RegistryValues> SqliteRegistry::ReadKey(std::string_view path) {
+  return Transaction(Access::kRead, [&](sqlite3* database) -> std::optional<RegistryValues> {
+    if (database == nullptr) return std::nullopt;
+    const auto key = FindKey(database, path);
+    if (!key) return std::nullopt;
+    Statement values(database,
+                     "SELECT name, type, bytes FROM entries WHERE key = ? ORDER BY folded");
+    values.Bind(*key);
+    RegistryValues read;
+    // In the map's own order, so that every value goes in at its end.
+    while (values.Step()) {
+      read.emplace_hint(
+          read.end(), values.Blob(0),
+          RegistryValue{static_cast<std::uint32_t>(values.Integer(1)), values.Blob(2)});
+    }
+    return read;
+  });
+}
+
+std::optional<RegistryValue> SqliteRegistry::GetValue(std::string_view path,
+                                                      std::string_view name) {
+  return Transaction(Access::kRead, [&](sqlite3* database) -> std::optional<RegistryValue> {
+    if (database == nullptr) return std::nullopt;
+    Statement value(database,
+                    "SELECT type, bytes FROM entries WHERE folded = ? AND key = "
+                    "(SELECT id FROM keys WHERE folded = ?)");
+    value.Bind(Folded(name)).Bind(Folded(path));
+    if (!value.Step()) return std::nullopt;
+    return RegistryValue{static_cast<std::uint32_t>(value.Integer(0)), value.Blob(1)};
+  });
+}
+
+void SqliteRegistry::SetValue(std::string_view path, std::string_view name, RegistryValue value) {
+  Transaction(Access::kCreate, [&](sqlite3* database) {
+    StoreValue(database, MakeKey(database, path), name, value);
+    return true;
+  });
+}
+
+bool SqliteRegistry::DeleteValue(std::string_view path, std::string_view name) {
+  return Transaction(Access::kChange, [&](sqlite3* database) {
+    return database != nullptr && RemoveValue(database, path, name);
+  });
+}
+
+void SqliteRegistry::DeleteKey(std::string_view path) {
+  Transaction(Access::kChange, [&](sqlite3* database) {
+    if (database == nullptr) return false;
+    const auto key = FindKey(database, path);
+    if (!key) return false;
+    Statement(database, "DELETE FROM entries WHERE key = ?").Bind(*key).Step();
+    Statement(database, "DELETE FROM keys WHERE id = ?").Bind(*key).Step();
+    return true;
+  });
+}
+
+void SqliteRegistry::ApplyChanges(std::string_view path,
+                                  const std::vector<RegistryChange>& changes) {
+  Transaction(Access::kCreate, [&](sqlite3* database) {
+    const std::int64_t key = MakeKey(database, path);
+    for (const RegistryChange& change : changes) {
+      if (change.value) {
+        StoreValue(database, key, change.name, *change.value);
+      } else {
+        RemoveValue(database, path, change.name);
+      }
+    }
+    return true;
+  });
+}
+
+fs::path DefaultRegistryFile() {
+  fs::path configHome;
+  // A relative XDG_CONFIG_HOME is not valid and is ignored.
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
+    configHome = xdg;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
+    configHome = fs::path(home) / ".config";
+  } else if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir) {
+    configHome = fs::path(user->pw_dir) / ".config";
+  } else {
+    configHome = ".config";
+  }
+  return configHome / "serix" / "registry.db";
+}
+
+}  // namespace serix::host
