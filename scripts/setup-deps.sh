@@ -36,6 +36,43 @@ echo "Installing: ${missing[*]}" >&2
 if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
-$sudo apt-get update -qq >&2
-# With recommended packages: Wine, for one, is tested with what it recommends.
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >&2
+
+# A mirror caught in the middle of a sync serves one architecture's index out of step with
+# the other ("File has unexpected size ... Mirror sync in progress?"); it is usually whole
+# again within a minute or two.
+update_attempts="${SERIX_APT_UPDATE_ATTEMPTS:-5}"
+for attempt in $(seq 1 "$update_attempts"); do
+  if $sudo apt-get update -qq >&2; then break; fi
+  if [ "$attempt" -eq "$update_attempts" ]; then
+    echo "setup-deps: the package index is still incomplete after $attempt tries;" \
+      "installing from what could be read" >&2
+  else
+    echo "setup-deps: the package index could not be read whole (try $attempt of" \
+      "$update_attempts); trying again in 20 s" >&2
+    sleep "${SERIX_APT_RETRY_PAUSE:-20}"
+  fi
+done
+
+install() {
+  # With recommended packages: Wine, for one, is tested with what it recommends.
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$@" >&2
+}
+
+install "${missing[@]}" && exit 0
+
+# 32-bit Wine is the one package the tests can do without: where it cannot be installed they
+# run the Windows tests on the 64-bit build, as on machines that run no 32-bit programs.
+without_wine32=()
+for package in "${missing[@]}"; do
+  [ "$package" = wine32:i386 ] || without_wine32+=("$package")
+done
+if [ ${#without_wine32[@]} -eq ${#missing[@]} ]; then
+  echo "setup-deps: could not install: ${missing[*]}" >&2
+  exit 1
+fi
+if [ ${#without_wine32[@]} -gt 0 ] && ! install "${without_wine32[@]}"; then
+  echo "setup-deps: could not install: ${without_wine32[*]}" >&2
+  exit 1
+fi
+echo "setup-deps: wine32:i386 could not be installed (the mirror's i386 packages); the" \
+  "Windows tests will run on the 64-bit build under 64-bit Wine" >&2
