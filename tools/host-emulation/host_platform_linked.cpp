@@ -1,7 +1,9 @@
-// The host's platform natively: the plug-in linked into this process, steered through the
-// portable platform's control surface (platform/portable/services.h).
+// The host's platform where the plug-in is linked into the process (natively and in
+// WebAssembly), steered through the portable platform's control surface
+// (platform/portable/services.h). The user's own store is the front end's (user_registry.h).
 #include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <memory>
@@ -12,7 +14,7 @@
 #include "platform/portable/services.h"
 #include "resources/string_table.h"
 #include "settings/prefs_record.h"
-#include "sqlite_registry.h"
+#include "user_registry.h"
 
 namespace serix::host {
 namespace {
@@ -62,13 +64,13 @@ PlatformCapabilities Capabilities() {
           .memoryRegistry = true};
 }
 
-bool OpenRegistry(const RegistryChoice& choice, std::string& /*why*/) {
+bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
   ChosenRegistry& chosen = Chosen();
   if (choice.kind == RegistryKind::kUser) {
-    std::filesystem::path file =
-        choice.file.empty() ? DefaultRegistryFile() : std::filesystem::path(choice.file);
-    chosen.location = "file " + file.string();
-    chosen.store = std::make_unique<SqliteRegistry>(std::move(file));
+    UserRegistry user = OpenUserRegistry(choice.file, why);
+    if (!user.store) return false;
+    chosen.location = std::move(user.location);
+    chosen.store = std::move(user.store);
   } else {
     chosen.location = "memory";
     chosen.store = std::make_unique<portable::MemoryRegistry>();
