@@ -19,6 +19,11 @@
 //                                     its bytes in serix_bytes() / _size()
 //   serix_reg_file(name)              the preference key's value `name` as a REGEDIT4 file,
 //                                     in serix_bytes() / _size(); 0 when there is no such value
+//   serix_date_text(day, order, sep)  a day number written as the plug-in writes dates
+//                                     (order 1 month first, 2 day first), in serix_bytes()
+//   serix_read_value(text)            a start, step or end text read as the plug-in reads it
+//   serix_day_number(y, m, d)         the day number of a calendar date, by the plug-in's own
+//                                     calendar (for dates picked on the page); 0 for no date
 //
 // Texts are bytes (the plug-in's Windows-1252), passed with their sizes. The clock moves on
 // ten seconds before every call, so each try stands for a moment of its own and the range
@@ -34,6 +39,8 @@
 
 #include "emulated_host.h"
 #include "function_names.h"
+#include "range/civil_date.h"
+#include "range/range_values.h"
 #include "host_platform.h"
 #include "regedit4.h"
 
@@ -180,6 +187,29 @@ EMSCRIPTEN_KEEPALIVE int serix_reg_file(const char* name) {
   if (!WriteRegedit4({{std::string(name), std::move(*value)}}, text, why)) return 0;
   Current().bytes = std::move(text);
   return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE int serix_date_text(std::int32_t day, int order, int separator) {
+  if (order != serix::kDateOrderMonthFirst && order != serix::kDateOrderDayFirst) return 0;
+  char text[serix::kMaxDateLength];
+  const int length = serix::FormatRangeDate(day, order, static_cast<char>(separator), text);
+  Current().bytes.assign(text, static_cast<std::size_t>(length));
+  return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE std::int32_t serix_read_value(const char* text) {
+  std::int32_t value = 0;
+  return serix::ParseRangeValue(text, value);
+}
+
+// Years from 1 to 275760, as a browser's date field offers them, give day numbers far inside
+// 32 bits; anything else is held at the limits.
+EMSCRIPTEN_KEEPALIVE std::int32_t serix_day_number(int year, int month, int day) {
+  if (month < 1 || month > 12 || day < 1 || day > serix::range::DaysInMonth(year, month)) return 0;
+  const std::int64_t number = serix::range::DayNumberFromCivil(year, month, day);
+  if (number > INT32_MAX) return INT32_MAX;
+  if (number < INT32_MIN) return INT32_MIN;
+  return static_cast<std::int32_t>(number);
 }
 
 EMSCRIPTEN_KEEPALIVE const char* serix_bytes() {

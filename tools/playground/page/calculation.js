@@ -1,0 +1,41 @@
+// A call as the designer writes it in a calculation of the host application: the argument
+// as quoted text, where a " is written \", a \ is \\, a return is ¶ and a ¶ character
+// itself is \¶.
+var Calculation = (function () {
+  "use strict";
+
+  function quote(text) {
+    var out = "";
+    for (var ch of text) {
+      if (ch === '"') out += '\\"';
+      else if (ch === "\\") out += "\\\\";
+      else if (ch === "\r") out += "¶";
+      else if (ch === "¶") out += "\\¶";
+      else out += ch;
+    }
+    return '"' + out + '"';
+  }
+
+  function call(functionName, argument) {
+    return functionName + " ( " + quote(argument) + " )";
+  }
+
+  // Serx-CreateRange with start, step and end taken from fields:
+  //   "options|prefix|" & Start & "|" & Step & "|" & End & "|suffix"
+  function rangeFromFields(functionName, parameters, separator, fields) {
+    var parts = [
+      quote(parameters.options + separator + parameters.prefix + separator),
+      fields.start,
+      quote(separator),
+      fields.step,
+      quote(separator),
+      fields.end,
+      quote(separator + parameters.suffix),
+    ];
+    return functionName + " ( " + parts.join(" & ") + " )";
+  }
+
+  return { quote: quote, call: call, rangeFromFields: rangeFromFields };
+})();
+
+if (typeof module !== "undefined") module.exports = Calculation;
