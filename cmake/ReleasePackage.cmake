@@ -1,9 +1,9 @@
 # The release for database designers, dist/Serix-<version>.zip, by one command:
 #   cmake --build --preset win32 --target package-zip
-# It builds what it holds: Serix.fmx, the guide as HTML (docs/guide.md through cmark), the
-# guide's .reg files, the playground page (from the WebAssembly build, preset wasm, which it
-# configures and builds when needed), serix-host.exe with its note, and SHA256SUMS of them all,
-# in a folder named for the release (cmake/package-release.sh).
+# It builds what it holds: Serix.fmx, the guide as HTML (docs/guide.md through
+# cmake/guide-html.sh), the guide's .reg files, the playground page (from the WebAssembly
+# build, preset wasm, which it configures and builds when needed), serix-host.exe with its note,
+# and SHA256SUMS of them all, in a folder named for the release (cmake/package-release.sh).
 set(serix_release_name Serix-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
 set(serix_guide ${PROJECT_SOURCE_DIR}/docs/guide.md)
 set(serix_guide_extractor ${PROJECT_SOURCE_DIR}/cmake/guide-examples.awk)

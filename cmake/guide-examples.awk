@@ -1,16 +1,23 @@
 # Reads the examples out of the designer's guide (docs/guide.md), so that the tests run
-# them and the release ships the guide's own .reg files:
+# them, the release ships the guide's own .reg files and the guide's HTML links each call to
+# the playground page:
 #
-#   awk -v out=FILE.jsonl -v regdir=DIR -f guide-examples.awk docs/guide.md
+#   awk -v out=FILE.jsonl -v regdir=DIR -v links=FILE -f guide-examples.awk docs/guide.md
 #
 # out: one session for the acceptance runner, line for line with the guide: line N holds
 # the request made from line N of the guide (or nothing), so that a mismatch names the
 # guide's line. regdir: each ```reg block written there as a REGEDIT4 file with CRLF line
-# ends. Either may be left out.
+# ends. links: one line per call, "FENCE<TAB>N<TAB>ADDRESS": the guide's line of the block's
+# opening fence, the call's line N, and the playground address that runs the call
+# (Serix-Playground.html#f=NAME&a=ARGUMENT, and &s=SEPARATOR under a separator other than
+# |; the texts as encodeURIComponent writes them). Any of the three may be left out.
 #
 # The guide's fenced blocks, by their info string:
 #
-#   ```example     Serx-CreateRange ( "ARG" )       a call, ARG as typed in a calculation
+#   ```example     Separator: TEXT                   optional first line: the block runs
+#                                                    with TEXT as the separator, and the
+#                                                    one in force before comes back after it
+#                  External ( "Serx-Name" ; "ARG" )  a call, ARG as typed in a calculation
 #                                                    (a block may hold several calls)
 #                  → FIRST LINE¶                     its result, ¶ for a return; the lines
 #                    NEXT LINE                       after the first indented by two blanks
@@ -32,16 +39,26 @@ BEGIN {
   arrow = "→ "
   ellipsis = "…"
   prefs_key = "[HKEY_CURRENT_USER\\Software\\Vexa\\Vexa Plug-in General Prefs]"
+  call_start = "External ( \""
   in_block = ""
   boxes_shown = 0
   # A native session's clock starts at 600000 ms; each later box moves it 100 seconds on.
   clock_ms = 600000
+  # The separator in force in the session: the standard one until a .reg block sets another.
+  separator = "|"
+  for (i = 1; i < 256; i++) byte_value[sprintf("%c", i)] = i
 }
 
 function fail(message) {
   printf "%s:%d: %s\n", FILENAME, FNR, message > "/dev/stderr"
   failed = 1
   exit 1
+}
+
+# One request a line: a second one for the same line would silently replace the first.
+function put(line, request) {
+  if (line in session) fail("two requests for line " line " of the session")
+  session[line] = request
 }
 
 function json(text,   out, i, c) {
@@ -55,6 +72,22 @@ function json(text,   out, i, c) {
     else out = out c
   }
   return "\"" out "\""
+}
+
+# A text as encodeURIComponent writes it (the texts here are ASCII and returns).
+function uri_component(text,   out, i, c) {
+  out = ""
+  for (i = 1; i <= length(text); i++) {
+    c = substr(text, i, 1)
+    if (c ~ /[A-Za-z0-9_.!~*'()-]/) out = out c
+    else out = out sprintf("%%%02X", byte_value[c])
+  }
+  return out
+}
+
+function separator_request(text) {
+  return "{\"request\":{\"op\":\"registry\",\"set\":{\"SeparatorToken\":" json(text) \
+         "}},\"expect\":{\"ok\":true}}"
 }
 
 # A text as the plug-in sees it: ¶ is a return; nothing else beyond ASCII.
@@ -81,6 +114,13 @@ function unquote(text,   out, i, c) {
   return plain(out)
 }
 
+function start_block() {
+  block_separator = separator
+  separator_named = 0
+  calls_in_block = 0
+  start_example()
+}
+
 function start_example() {
   call_line = 0
   call_name = ""
@@ -95,18 +135,31 @@ function start_example() {
   part = "call"
 }
 
-function example_line(line,   text) {
-  if (part != "call" && part != "arrow" && line ~ /^Serx-/) {
+function example_line(line,   text, name_end) {
+  if (line ~ /^Separator: /) {
+    if (calls_in_block > 0 || separator_named) fail("Separator: is the first line of an example")
+    text = substr(line, 12)
+    if (text !~ /^[!-~]+$/ || length(text) > 63) {
+      fail("a separator is 1 to 63 visible ASCII characters, without blanks")
+    }
+    block_separator = text
+    separator_named = 1
+    put(FNR, separator_request(text))
+    return
+  }
+  if (part != "call" && part != "arrow" && substr(line, 1, length(call_start)) == call_start) {
     end_example()
     start_example()
   }
   if (part == "call") {
-    if (line !~ /^Serx-[A-Za-z]+ \( ".*" \)$/) {
-      fail("an example starts with a call: Serx-Name ( \"text\" )")
+    if (line !~ /^External \( "Serx-[A-Za-z]+" ; ".*" \)$/) {
+      fail("an example starts with a call: External ( \"Serx-Name\" ; \"text\" )")
     }
+    calls_in_block++
     call_line = FNR
-    call_name = substr(line, 1, index(line, " (") - 1)
-    text = substr(line, index(line, "( \"") + 3)
+    name_end = index(line, "\" ; \"")
+    call_name = substr(line, length(call_start) + 1, name_end - length(call_start) - 1)
+    text = substr(line, name_end + 5)
     call_arg = unquote(substr(text, 1, length(text) - 3))
     part = "arrow"
   } else if (part == "arrow") {
@@ -151,7 +204,7 @@ function result_line(text) {
   }
 }
 
-function end_example(   expect, i, alerts, entry) {
+function end_example(   expect, i, alerts, entry, address) {
   if (part == "call" || part == "arrow") fail("an example is a call and its result")
   if (omitted && length_given < 0) fail("a result with … gives its length: (N characters)")
   if (result_empty) {
@@ -173,11 +226,22 @@ function end_example(   expect, i, alerts, entry) {
           "},\"expect\":{" expect "}"
   if (box_count > 0 && boxes_shown++ > 0) {
     clock_ms += 100000
-    session[fence_line] = "{\"request\":{\"op\":\"clock\",\"ms\":" clock_ms \
-                          "},\"expect\":{\"ok\":true},\"needs\":\"clock\"}"
+    put(fence_line, "{\"request\":{\"op\":\"clock\",\"ms\":" clock_ms \
+                    "},\"expect\":{\"ok\":true},\"needs\":\"clock\"}")
     entry = entry ",\"needs\":\"clock\""
   }
-  session[call_line] = entry "}"
+  put(call_line, entry "}")
+  if (links != "") {
+    address = "Serix-Playground.html#f=" uri_component(call_name) "&a=" uri_component(call_arg)
+    if (block_separator != "|") address = address "&s=" uri_component(block_separator)
+    printf "%d\t%d\t%s\n", fence_line, call_line, address > links
+  }
+}
+
+function end_block() {
+  end_example()
+  # The separator in force before the block comes back for what follows.
+  if (block_separator != separator) put(FNR, separator_request(separator))
 }
 
 function reg_line(line,   name, value) {
@@ -191,8 +255,12 @@ function reg_line(line,   name, value) {
   name = substr(line, 2, index(line, "\"=\"") - 2)
   value = substr(line, length(name) + 5)
   value = unquote(substr(value, 1, length(value) - 1))
-  session[FNR] = "{\"request\":{\"op\":\"registry\",\"set\":{" json(name) ":" json(value) \
-                 "}},\"expect\":{\"ok\":true}}"
+  put(FNR, "{\"request\":{\"op\":\"registry\",\"set\":{" json(name) ":" json(value) \
+           "}},\"expect\":{\"ok\":true}}")
+  # An empty or too long token is replaced by the standard one at the next call.
+  if (tolower(name) == "separatortoken") {
+    separator = (value == "" || length(value) > 63) ? "|" : value
+  }
 }
 
 function end_reg(   i, file) {
@@ -207,7 +275,7 @@ function end_reg(   i, file) {
 { sub(/\r$/, "") }
 
 in_block != "" && $0 == "```" {
-  if (in_block == "example") end_example()
+  if (in_block == "example") end_block()
   else if (in_block == "reg") end_reg()
   in_block = ""
   next
@@ -221,7 +289,7 @@ in_block == "formula" { next }
   fence_line = FNR
   if ($0 == "```example") {
     in_block = "example"
-    start_example()
+    start_block()
   } else if ($0 == "```formula") {
     in_block = "formula"
   } else if ($0 ~ /^```reg [A-Za-z0-9._-]+\.reg$/) {
@@ -237,8 +305,9 @@ in_block == "formula" { next }
 END {
   if (failed) exit 1
   if (in_block != "") fail("a fenced block is not closed")
+  if (links != "") close(links)
   if (out == "") exit 0
-  session[1] = "{\"request\":{\"op\":\"initialise\",\"version\":4},\"expect\":{\"answer\":4}}"
+  put(1, "{\"request\":{\"op\":\"initialise\",\"version\":4},\"expect\":{\"answer\":4}}")
   for (i = 1; i <= FNR; i++) print session[i] > out
   close(out)
 }

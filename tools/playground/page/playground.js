@@ -15,6 +15,7 @@
   var core = null;
   var separator = "|"; // the token the plug-in splits at now
   var pending = false;
+  var shownResult = ""; // the text in the result area, returns as "\r"
 
   // ---- The argument: parameters split at the separator, and the option words in them.
 
@@ -185,6 +186,7 @@
   function showResult(bytes) {
     var box = $("result");
     var text = Cp1252.decode(bytes);
+    shownResult = text;
     var lines = text.split("\r");
     var fragment = document.createDocumentFragment();
     for (var i = 0; i < lines.length; i++) {
@@ -213,6 +215,7 @@
   }
 
   function showNoResult(why) {
+    shownResult = "";
     $("result").replaceChildren();
     setText($("result-summary"), why);
   }
@@ -350,11 +353,13 @@
 
   function formChanged() {
     writeArgumentFromForm();
+    showForm();
     schedule();
   }
 
   function argumentChanged() {
     FORMS[functionName()].fromParameters(splitParameters(argumentText()));
+    showForm();
     schedule();
   }
 
@@ -383,6 +388,34 @@
     argumentChanged();
   }
 
+  // Ctrl+A in the result area selects the result, not the page.
+  function selectResult(event) {
+    if ((event.ctrlKey || event.metaKey) && !event.altKey && event.key.toLowerCase() === "a") {
+      var range = document.createRange();
+      range.selectNodeContents($("result"));
+      getSelection().removeAllRanges();
+      getSelection().addRange(range);
+      event.preventDefault();
+    }
+  }
+
+  // The browser leaves out a line break at the very end of the area when it copies; the
+  // result's last return is part of its text, so a selection that reaches the end keeps it.
+  function copyResult(event) {
+    var selection = getSelection();
+    if (!selection.rangeCount || !shownResult.endsWith("\r")) return;
+    var box = $("result");
+    var range = selection.getRangeAt(0);
+    if (!box.contains(range.commonAncestorContainer)) return;
+    var end = document.createRange();
+    end.selectNodeContents(box);
+    end.collapse(false);
+    var text = selection.toString();
+    if (range.compareBoundaryPoints(Range.END_TO_END, end) < 0 || text.endsWith("\n")) return;
+    event.clipboardData.setData("text/plain", text + "\n");
+    event.preventDefault();
+  }
+
   function copy(id) {
     var text = $(id).value;
     var done = function () { setText($("copy-status"), "Copied."); };
@@ -399,7 +432,8 @@
   }
 
   function start() {
-    var forms = document.querySelectorAll(".function-form input, .function-form select");
+    var forms = document.querySelectorAll(
+      ".function-form input, .function-form select, .function-form textarea");
     forms.forEach(function (control) {
       if (control.type === "date") return;
       control.addEventListener("input", formChanged);
@@ -413,6 +447,8 @@
     ["start-field", "step-field", "end-field"].forEach(function (id) {
       $(id).addEventListener("input", schedule);
     });
+    $("result").addEventListener("keydown", selectResult);
+    document.addEventListener("copy", copyResult);
     $("copy-calculation").addEventListener("click", function () { copy("calculation"); });
     $("copy-fields-calculation").addEventListener("click", function () {
       copy("fields-calculation");
