@@ -91,8 +91,7 @@ test("calls typed into the form and into the argument give the native host's res
         }
         if (request.op === "registry" && request.get) {
           const inForce = await ui.decode(page, response.values.SeparatorToken);
-          assert.match((await ui.shown(page)).separatorStatus,
-                       new RegExp("splits (the argument )?at " + quoted(inForce)), what);
+          assert.ok((await ui.shown(page)).separatorStatus.includes("at " + quoted(inForce)), what);
           continue;
         }
         if (request.op !== "function") continue; // the page moves its clock on by itself
@@ -183,6 +182,7 @@ test("what comes from the address or a paste is text, never markup or script", a
   assert.equal(await page.$$eval("img, b, main script", (found) => found.length), 0);
   const shown = await ui.shown(page);
   assert.match(shown.separatorStatus, /splits the argument at “<b>”/);
+  assert.equal(shown.calculation, 'External ( "Serx-CreateRange" ; "' + crafted.replace(/"/g, '\\"') + '" )');
   assert.equal(shown.argument, crafted);
 
   await ui.typeInto(page, "#prefix", "Smile \u{1F600} ");
@@ -191,6 +191,7 @@ test("what comes from the address or a paste is text, never markup or script", a
   assert.match(withEmoji.argumentNote, /U\+1F600/, "a character outside Windows-1252 is named");
   assert.match(withEmoji.summary, /No call/);
 
+  await ui.typeInto(page, "#separator", "|");
   const long = "-noreturnatend|" + "x".repeat(100000) + "|1|1|3|";
   await ui.typeInto(page, "#argument", long);
   await ui.settle(page);
@@ -225,7 +226,10 @@ test("keyboard, labels and layout", async () => {
 
     // Typing, and a result of 64000 characters, move nothing on the page.
     const boxes = () => page.$$eval("#function, #argument, #result, #calculation",
-      (all) => all.map((e) => JSON.stringify(e.getBoundingClientRect())));
+      (all) => all.map((e) => {
+        const box = e.getBoundingClientRect();
+        return [box.left + scrollX, box.top + scrollY, box.width, box.height].join(" ");
+      }));
     const still = await boxes();
     await ui.typeInto(page, "#end", "100000");
     await ui.settle(page);
@@ -245,7 +249,13 @@ test("a date picked in the calendar becomes its day number, shown as its date", 
   assert.equal(await page.$eval("#start", (f) => f.value), "730851");
   assert.equal(await page.$eval("#start-date-text", (o) => o.textContent),
                "Day 730,851 is 01.01.2002.");
-  assert.match((await ui.shown(page)).argument, /^-DateDDMMYYYY -DateUsePeriod\|Due \|730851\|7\|/);
+  await page.focus("#end-date");
+  await page.keyboard.type("01292002");
+  await ui.settle(page);
+  const shown = await ui.shown(page);
+  assert.equal(shown.argument, "-DateDDMMYYYY -DateUsePeriod|Due |730851|7|730879|");
+  assert.equal(shown.result, "Due 01.01.2002\nDue 08.01.2002\nDue 15.01.2002\nDue 22.01.2002\n" +
+                             "Due 29.01.2002\n");
   const output = process.env.SERIX_OUTPUT_DIR;
   if (output) {
     fs.mkdirSync(output, { recursive: true });

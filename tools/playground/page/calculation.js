@@ -1,5 +1,6 @@
-// A call as the designer writes it in a calculation of the host application: the argument
-// as quoted text, where a " is written \", a \ is \\, a return is ¶ and a ¶ character
+// A call as the designer writes it in a calculation of the host application, which reaches a
+// plug-in's function through External: External ( "Serx-CreateRange" ; "..." ). The argument
+// is quoted text, where a " is written \", a \ is \\, a return is ¶ and a ¶ character
 // itself is \¶.
 var Calculation = (function () {
   "use strict";
@@ -16,11 +17,15 @@ var Calculation = (function () {
     return '"' + out + '"';
   }
 
-  function call(functionName, argument) {
-    return functionName + " ( " + quote(argument) + " )";
+  function external(functionName, argumentExpression) {
+    return "External ( " + quote(functionName) + " ; " + argumentExpression + " )";
   }
 
-  // Serx-CreateRange with start, step and end taken from fields:
+  function call(functionName, argument) {
+    return external(functionName, quote(argument));
+  }
+
+  // Serx-CreateRange with start, step and end taken from fields, its argument
   //   "options|prefix|" & Start & "|" & Step & "|" & End & "|suffix"
   function rangeFromFields(functionName, parameters, separator, fields) {
     var parts = [
@@ -32,7 +37,7 @@ var Calculation = (function () {
       fields.end,
       quote(separator + parameters.suffix),
     ];
-    return functionName + " ( " + parts.join(" & ") + " )";
+    return external(functionName, parts.join(" & "));
   }
 
   return { quote: quote, call: call, rangeFromFields: rangeFromFields };

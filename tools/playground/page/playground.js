@@ -14,7 +14,7 @@
   var $ = function (id) { return document.getElementById(id); };
   var core = null;
   var separator = "|"; // the token the plug-in splits at now
-  var pending = false;
+  var frame = 0; // the animation frame that will show the call, when one is asked for
   var shownResult = ""; // the text in the result area, returns as "\r"
 
   // ---- The argument: parameters split at the separator, and the option words in them.
@@ -48,10 +48,14 @@
   }
 
   function formToRangeArgument() {
+    // Padding counts only for numbers, the date separator only for dates.
+    var dates = $("values").value !== "numbers";
     var words = [];
-    if ($("padding-on").checked) words.push(("-padding " + $("padding-width").value).trim());
-    if ($("values").value !== "numbers") words.push($("values").value);
-    if ($("date-separator").value) words.push($("date-separator").value);
+    if (!dates && $("padding-on").checked) {
+      words.push(("-padding " + $("padding-width").value).trim());
+    }
+    if (dates) words.push($("values").value);
+    if (dates && $("date-separator").value) words.push($("date-separator").value);
     if ($("no-return").checked) words.push("-noreturnatend");
     if ($("size-warning").checked) words.push("-fieldsizewarning");
     return [words.join(" "), $("prefix").value, $("start").value, $("step").value,
@@ -134,8 +138,8 @@
                    stored.every(function (b, i) { return b === bytes[i]; });
     setText($("separator-status"), accepted
       ? "The plug-in splits the argument at " + quoted(separator) + "."
-      : "The plug-in does not take " + quoted($("separator").value) + " (a token has 1 to 63 " +
-        "characters): it wrote its defaults back and splits at " + quoted(separator) + ".");
+      : "Not a token the plug-in takes (1 to 63 characters): it splits at " + quoted(separator) +
+        ".");
     var regFile = core.regFile("SeparatorToken");
     var link = $("reg-file");
     link.href = regFile ? "data:application/octet-stream;base64," + base64(regFile) : "#";
@@ -186,6 +190,9 @@
   function showResult(bytes) {
     var box = $("result");
     var text = Cp1252.decode(bytes);
+    // The same result again (another option that changes nothing, say) keeps what is shown,
+    // and with it what the reader has selected in it.
+    if (text === shownResult && box.childNodes.length) return;
     shownResult = text;
     var lines = text.split("\r");
     var fragment = document.createDocumentFragment();
@@ -254,6 +261,7 @@
         var day = core.readValue(bytes);
         setText($(ids[2]), "Day " + day.toLocaleString("en-US") + " is " +
                 core.dateText(day, order, dateSeparator) + ".");
+        if (document.activeElement === $(ids[1])) return; // being typed into
         var iso = core.dateText(day, 1, "-").split("-"); // MM-DD-YYYY
         var year = Number(iso[2]);
         $(ids[1]).value = year >= 1 && year <= 9999 && iso.length === 3
@@ -302,7 +310,8 @@
   // ---- The call.
 
   function evaluate() {
-    pending = false;
+    cancelAnimationFrame(frame);
+    frame = 0;
     var argument = argumentText();
     showForm();
     showDates();
@@ -340,9 +349,7 @@
   }
 
   function schedule() {
-    if (pending) return;
-    pending = true;
-    requestAnimationFrame(evaluate);
+    if (!frame) frame = requestAnimationFrame(evaluate);
   }
 
   // ---- Keeping the form and the argument in step.
@@ -399,20 +406,22 @@
     }
   }
 
-  // The browser leaves out a line break at the very end of the area when it copies; the
-  // result's last return is part of its text, so a selection that reaches the end keeps it.
+  // A copy from the result area is the result's text with its returns as line breaks. The
+  // browser's own copy drops a line break at the very end, where the result's last return
+  // stands, so a selection of the whole result copies the result itself.
   function copyResult(event) {
     var selection = getSelection();
-    if (!selection.rangeCount || !shownResult.endsWith("\r")) return;
     var box = $("result");
+    if (!selection.rangeCount || !box.contains(selection.getRangeAt(0).commonAncestorContainer)) {
+      return;
+    }
     var range = selection.getRangeAt(0);
-    if (!box.contains(range.commonAncestorContainer)) return;
-    var end = document.createRange();
-    end.selectNodeContents(box);
-    end.collapse(false);
-    var text = selection.toString();
-    if (range.compareBoundaryPoints(Range.END_TO_END, end) < 0 || text.endsWith("\n")) return;
-    event.clipboardData.setData("text/plain", text + "\n");
+    var whole = document.createRange();
+    whole.selectNodeContents(box);
+    var all = range.compareBoundaryPoints(Range.START_TO_START, whole) <= 0 &&
+              range.compareBoundaryPoints(Range.END_TO_END, whole) >= 0;
+    event.clipboardData.setData("text/plain",
+                                all ? shownResult.replace(/\r/g, "\n") : selection.toString());
     event.preventDefault();
   }
 
@@ -436,8 +445,8 @@
       ".function-form input, .function-form select, .function-form textarea");
     forms.forEach(function (control) {
       if (control.type === "date") return;
-      control.addEventListener("input", formChanged);
-      control.addEventListener("change", formChanged);
+      var ticked = control.type === "checkbox" || control.tagName === "SELECT";
+      control.addEventListener(ticked ? "change" : "input", formChanged);
     });
     $("start-date").addEventListener("change", function () { pickDate("start-date", "start"); });
     $("end-date").addEventListener("change", function () { pickDate("end-date", "end"); });
@@ -457,6 +466,7 @@
     // replace it, which fires nothing).
     window.addEventListener("hashchange", loadFromAddress);
     loadFromAddress();
+    evaluate();
   }
 
   createSerixModule().then(function (module) {
