@@ -5,11 +5,14 @@
 async function open(page, url) {
   await page.goto(url);
   await page.waitForSelector('html[data-ready="true"]');
+  await settle(page);
 }
 
-// The page works out its result in the next animation frame after an input.
+// The page works out its result in the next animation frame after an input, and sets out a
+// long one over a few frames more (the result area is aria-busy meanwhile).
 async function settle(page) {
   await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+  await page.waitForSelector('#result[aria-busy="false"]');
 }
 
 async function pressWithControl(page, key) {

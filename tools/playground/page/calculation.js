@@ -5,16 +5,10 @@
 var Calculation = (function () {
   "use strict";
 
+  var ESCAPES = { '"': '\\"', "\\": "\\\\", "\r": "¶", "¶": "\\¶" };
+
   function quote(text) {
-    var out = "";
-    for (var ch of text) {
-      if (ch === '"') out += '\\"';
-      else if (ch === "\\") out += "\\\\";
-      else if (ch === "\r") out += "¶";
-      else if (ch === "¶") out += "\\¶";
-      else out += ch;
-    }
-    return '"' + out + '"';
+    return '"' + text.replace(/["\\\r¶]/g, function (ch) { return ESCAPES[ch]; }) + '"';
   }
 
   function external(functionName, argumentExpression) {

@@ -66,7 +66,7 @@
     var options = parameters[0] || "";
     var width = paddingWidth(options);
     $("padding-on").checked = width !== null;
-    if (width !== null) $("padding-width").value = width;
+    if (width !== null) setValue($("padding-width"), width);
     $("values").value = hasWord(options, "-DateMMDDYYYY") ? "-DateMMDDYYYY"
                       : hasWord(options, "-DateDDMMYYYY") ? "-DateDDMMYYYY" : "numbers";
     $("date-separator").value = hasWord(options, "-DateUseDash") ? "-DateUseDash"
@@ -74,7 +74,7 @@
     $("no-return").checked = hasWord(options, "-noreturnatend");
     $("size-warning").checked = hasWord(options, "-fieldsizewarning");
     ["prefix", "start", "step", "end", "suffix"].forEach(function (id, i) {
-      $(id).value = parameters[i + 1] || "";
+      setValue($(id), (parameters[i + 1] || "").replace(/\r/g, "\n"));
     });
   }
 
@@ -87,7 +87,7 @@
       },
       fromParameters: function (parameters) {
         $("set-warning").checked = hasWord(parameters[0] || "", "-setwarningdialogtext");
-        $("warning-text").value = parameters[1] || "";
+        setValue($("warning-text"), (parameters[1] || "").replace(/\r/g, "\n"));
       },
     },
     "Serx-Version": {
@@ -158,6 +158,12 @@
     element.textContent = text;
   }
 
+  // A field's value, left alone when it already holds it: setting a long text again costs a
+  // new layout of it.
+  function setValue(element, value) {
+    if (element.value !== value) element.value = value;
+  }
+
   function quoted(text) {
     return "\u201c" + text + "\u201d";
   }
@@ -185,8 +191,62 @@
   }
 
   // One line for each entry; a ¶ mark where a return stands and a mark at the end, both
-  // drawn by the style sheet, so that the text selected or copied is the result's own text
-  // with its returns as line breaks.
+  // drawn by the style sheet, so that the text selected, copied or read out is the result's
+  // own text with its returns as line breaks. A long result is set out in blocks of lines:
+  // the first at once, the others first skipped by the browser's layout (content-visibility)
+  // and then let in a few at a time, between frames, so that a result of 64000 characters
+  // shows at once and never holds the page up; the result area is aria-busy meanwhile. A block
+  // gets the elements that carry its marks when it comes near the view; until then it is
+  // plain text, the same text.
+  var LINES_PER_BLOCK = 200;
+  var BLOCKS_PER_STEP = 8;
+  var blockWatcher = null;
+  var settingOut = 0; // the run of letting blocks in that is current
+
+  function letBlocksIn(box) {
+    var run = ++settingOut;
+    var next = box.firstChild;
+    box.setAttribute("aria-busy", "true");
+    (function step() {
+      if (run !== settingOut) return;
+      for (var n = 0; next && n < BLOCKS_PER_STEP; n++, next = next.nextSibling) {
+        next.classList.remove("deferred");
+      }
+      if (next) {
+        requestAnimationFrame(function () { setTimeout(step, 0); });
+      } else {
+        box.setAttribute("aria-busy", "false");
+      }
+    })();
+  }
+
+  function markLines(block) {
+    var lines = block.serixLines;
+    var fragment = document.createDocumentFragment();
+    for (var i = 0; i < lines.length; i++) {
+      var last = i === lines.length - 1;
+      var line = document.createElement("span");
+      line.className = last && block.serixEndsResult ? "end" : "cr";
+      line.textContent = lines[i];
+      fragment.appendChild(line);
+      if (!last) fragment.appendChild(document.createTextNode("\n"));
+    }
+    block.replaceChildren(fragment);
+    block.serixLines = null;
+  }
+
+  function watchBlocks() {
+    if (blockWatcher) return blockWatcher;
+    blockWatcher = new IntersectionObserver(function (seen) {
+      seen.forEach(function (entry) {
+        if (!entry.isIntersecting || !entry.target.serixLines) return;
+        markLines(entry.target);
+        blockWatcher.unobserve(entry.target);
+      });
+    }, { root: $("result"), rootMargin: "200% 0px" });
+    return blockWatcher;
+  }
+
   function showResult(bytes) {
     var box = $("result");
     var text = Cp1252.decode(bytes);
@@ -195,23 +255,26 @@
     if (text === shownResult && box.childNodes.length) return;
     shownResult = text;
     var lines = text.split("\r");
+    var watcher = watchBlocks();
+    watcher.disconnect();
+    var lineHeight = parseFloat(getComputedStyle(box).lineHeight);
     var fragment = document.createDocumentFragment();
-    for (var i = 0; i < lines.length; i++) {
-      var last = i === lines.length - 1;
-      if (last && lines[i] === "" && i > 0) {
-        var end = document.createElement("span");
-        end.className = "end";
-        fragment.appendChild(end);
-        break;
-      }
-      var line = document.createElement("span");
-      line.className = last ? "end" : "cr";
-      line.textContent = lines[i];
-      fragment.appendChild(line);
-      if (!last) fragment.appendChild(document.createTextNode("\n"));
+    for (var first = 0; first < lines.length; first += LINES_PER_BLOCK) {
+      var block = document.createElement("div");
+      block.className = first ? "lines deferred" : "lines";
+      block.serixLines = lines.slice(first, first + LINES_PER_BLOCK);
+      block.serixEndsResult = first + LINES_PER_BLOCK >= lines.length;
+      block.style.containIntrinsicSize = "auto " + block.serixLines.length * lineHeight + "px";
+      block.textContent = block.serixLines.join("\n");
+      fragment.appendChild(block);
     }
+    if (fragment.firstChild) markLines(fragment.firstChild);
     box.replaceChildren(fragment);
     box.scrollTop = 0;
+    for (var child = box.firstChild; child; child = child.nextSibling) {
+      if (child.serixLines) watcher.observe(child);
+    }
+    letBlocksIn(box);
     var entries = text === "" ? 0 : lines.length - (text.endsWith("\r") ? 1 : 0);
     setText($("result-summary"), count(entries, "entry", "entries") + ", " +
             count(bytes.length, "character", "characters") + ".");
@@ -223,6 +286,8 @@
 
   function showNoResult(why) {
     shownResult = "";
+    settingOut++;
+    $("result").setAttribute("aria-busy", "false");
     $("result").replaceChildren();
     setText($("result-summary"), why);
   }
@@ -270,16 +335,16 @@
   }
 
   function showCalculation(argument) {
-    $("calculation").value = Calculation.call(functionName(), argument);
+    setValue($("calculation"), Calculation.call(functionName(), argument));
     if (functionName() !== "Serx-CreateRange") return;
     var p = splitParameters(argument);
-    $("fields-calculation").value = Calculation.rangeFromFields(functionName(), {
+    setValue($("fields-calculation"), Calculation.rangeFromFields(functionName(), {
       options: p[0] || "", prefix: p[1] || "", suffix: p.slice(5).join(separator),
     }, separator, {
       start: $("start-field").value || "Start",
       step: $("step-field").value || "Step",
       end: $("end-field").value || "End",
-    });
+    }));
   }
 
   function argumentNotes(argument, missing) {
@@ -309,9 +374,19 @@
 
   // ---- The call.
 
+  // Each call shown is timed as "serix-call-shown" (the call, the result set out and laid
+  // out), for the page's benchmark; the newest measure replaces the one before.
   function evaluate() {
     cancelAnimationFrame(frame);
     frame = 0;
+    var started = performance.now();
+    show();
+    $("result").getBoundingClientRect();
+    performance.clearMeasures("serix-call-shown");
+    performance.measure("serix-call-shown", { start: started, end: performance.now() });
+  }
+
+  function show() {
     var argument = argumentText();
     showForm();
     showDates();
@@ -467,6 +542,7 @@
     window.addEventListener("hashchange", loadFromAddress);
     loadFromAddress();
     evaluate();
+    performance.mark("serix-first-result");
   }
 
   createSerixModule().then(function (module) {
