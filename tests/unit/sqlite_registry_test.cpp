@@ -454,17 +454,51 @@ TEST_F(PluginOnSqliteRegistryTest, PreferencesLiveInTheFile) {
   EXPECT_EQ(services().openKeys, 0);
 }
 
-TEST_F(PluginOnSqliteRegistryTest, BusyStoreIsAKeyThatCannotBeOpenedNeverAMissingValue) {
+// A store that another process keeps locked costs a call one busy timeout, not one at every
+// access; the plug-in works as on a key it cannot open or write (never as on missing values),
+// the host learns which store failed, and once the lock ends the next call uses the store.
+TEST_F(PluginOnSqliteRegistryTest, LockedStoreCostsOneTimeoutAndServesAgainOnceFree) {
+  constexpr std::chrono::milliseconds kTimeout{1000};
+  SqliteRegistry registry(file_, kTimeout);
+  services().registry = &registry;
   Initialise();
-  SqliteRegistry(file_).SetValue(kKey, "SeparatorToken", {1, ";\0"s});
-  sqlite3* other = nullptr;
-  ASSERT_EQ(sqlite3_open(file_.c_str(), &other), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-  EXPECT_EQ(CreateRange("|x|1|1|2|"), Lines({"x1", "x2"}));
-  EXPECT_TRUE(services().alerts.empty());
-  sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
-  sqlite3_close(other);
-  EXPECT_EQ(SqliteRegistry(file_).Values(kKey).size(), 1u) << "nothing was written";
+  const struct {
+    const char* lock;
+    const char* argument;  // split at the separator the plug-in can use meanwhile
+    std::size_t failedWrites;
+  } locks[] = {
+      // Readers wait too: the key cannot be opened, so '|' and nothing written.
+      {"BEGIN EXCLUSIVE", "|x|1|1|2|", 0},
+      // Readers go on: the token is read, the three values missing cannot be written.
+      {"BEGIN IMMEDIATE", ";x;1;1;2;", 3},
+  };
+  for (const auto& lock : locks) {
+    SCOPED_TRACE(lock.lock);
+    SqliteRegistry(file_).ApplyChanges(kKey, {{"SeparatorToken", RegistryValue{1, ";\0"s}},
+                                              {"DefSeparatorToken", std::nullopt},
+                                              {"Version", std::nullopt},
+                                              {"isOneTimeSeparator", std::nullopt}});
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file_.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, lock.lock, nullptr, nullptr, nullptr), SQLITE_OK);
+    services().storeFailure.clear();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(CreateRange(lock.argument), Lines({"x1", "x2"}));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2 * kTimeout);
+    EXPECT_EQ(services().alerts.size(), lock.failedWrites);
+    EXPECT_NE(services().storeFailure.find(file_.string() + " is busy"), std::string::npos)
+        << services().storeFailure;
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(SqliteRegistry(file_).Values(kKey).size(), 1u) << "nothing was written";
+
+    services().alerts.clear();
+    services().storeFailure.clear();
+    EXPECT_EQ(CreateRange(";x;1;1;2;"), Lines({"x1", "x2"}));
+    EXPECT_TRUE(services().alerts.empty());
+    EXPECT_EQ(services().storeFailure, "");
+    EXPECT_EQ(SqliteRegistry(file_).Values(kKey).size(), 4u);
+  }
 }
 
 }  // namespace

@@ -222,10 +222,19 @@ int Call(Options options, std::istream& in, std::ostream& out, std::ostream& err
   EmulatedHost host(*plugin);
   BeginPluginCall();
   host.Initialise(kHostInterfaceVersion);
-  PrintMessages(EndPluginCall(), err);
+  const PluginCallEffects initialised = EndPluginCall();
+  PrintMessages(initialised, err);
   BeginPluginCall();
   const FunctionOutcome outcome = host.CallFunction(*index, options.argument);
-  PrintMessages(EndPluginCall(), err);
+  const PluginCallEffects called = EndPluginCall();
+  PrintMessages(called, err);
+  // A store that became busy or unusable during the call: the plug-in saw a registry error
+  // (and reported failed writes in its boxes); the host names the file, once.
+  const std::string& failure =
+      initialised.registryFailure.empty() ? called.registryFailure : initialised.registryFailure;
+  if (!failure.empty()) {
+    Fail(err, "warning: " + failure + "; the plug-in could not read or write its preferences");
+  }
   if (!outcome.touched) {
     Fail(err, names[*index] + " left the result untouched");
     return kExitNoResult;

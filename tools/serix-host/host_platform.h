@@ -147,6 +147,9 @@ struct ShownMessage {
 struct PluginCallEffects {
   std::vector<ShownMessage> messages;  // in the order shown
   int beeps = 0;                       // only when Capabilities().beeps
+  // Natively, the first failure of the registry's store that the plug-in met (a busy or
+  // damaged store), which it saw only as a registry error; empty when none, and on Windows.
+  std::string registryFailure;
 };
 
 // Bracket every call into the plug-in: the effects reported are those made in between.

@@ -187,6 +187,7 @@ void BeginPluginCall() {
   portable::Services& services = CurrentServices();
   services.alerts.clear();
   services.beeps = 0;
+  services.storeFailure.clear();
 }
 
 PluginCallEffects EndPluginCall() {
@@ -196,8 +197,10 @@ PluginCallEffects EndPluginCall() {
     effects.messages.push_back({std::move(alert.caption), std::move(alert.text), {}});
   }
   effects.beeps = services.beeps;
+  effects.registryFailure = std::move(services.storeFailure);
   services.alerts.clear();
   services.beeps = 0;
+  services.storeFailure.clear();
   return effects;
 }
 

@@ -508,10 +508,21 @@ auto SqliteRegistry::Transaction(Access access, Work&& work) {
     }
     auto answer = work(hasSchema_ ? database : nullptr);
     Execute(database, "COMMIT");
+    if (busyMet_ && access != Access::kRead) {
+      busyMet_ = false;
+      sqlite3_busy_timeout(database, static_cast<int>(busyTimeout_.count()));
+    }
     return answer;
   } catch (const SqliteFailure& failure) {
     const RegistryStoreError error = ErrorOf(failure.code);  // before ROLLBACK sets its own
     Abandon(database, schemaWritten);
+    const int primary = failure.code & 0xFF;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+      // Waited out once: until a change gets through again, the store is taken to be still
+      // locked, so that one busy store costs one timeout and not one at every access.
+      busyMet_ = true;
+      sqlite3_busy_timeout(database, 0);
+    }
     throw error;
   } catch (...) {
     Abandon(database, schemaWritten);

@@ -16,7 +16,8 @@
 // the files SQLite keeps beside it (journal, WAL, shared memory) must not be links; folders
 // above it may be. Reads create nothing; the first write creates missing directories (0700)
 // and the file (0600). A lock that another process keeps for longer than the busy timeout
-// ends the operation with an error, never an endless wait.
+// ends the operation with an error, never an endless wait, and until a change succeeds again
+// later operations do not wait at all: a busy store costs one timeout, not one per access.
 #pragma once
 
 #include <chrono>
@@ -86,6 +87,8 @@ class SqliteRegistry final : public portable::RegistryStore {
   // The schema cookie when the schema was last checked: another process changing the schema
   // changes it.
   std::int64_t checkedSchemaVersion_ = -1;
+  // A lock outlasted the busy timeout, and no change has succeeded since.
+  bool busyMet_ = false;
 };
 
 // Where the command line keeps the registry: serix/registry.db in $XDG_CONFIG_HOME, else in
