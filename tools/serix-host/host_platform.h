@@ -60,6 +60,10 @@ struct RegistryChoice {
 // Points both the plug-in and the registry functions below at the chosen registry.
 bool OpenRegistry(const RegistryChoice& choice, std::string& why);
 
+// Whether writing `file` would overwrite the registry itself: natively the store's database or
+// a file SQLite keeps beside it, by any name or link; never on Windows.
+bool IsRegistryFile(const std::string& file);
+
 // Where the preference key is, for people: "HKEY_CURRENT_USER\Software\...", and natively the
 // file or "memory" it is kept in.
 std::string PrefsKeyLocation();

@@ -617,6 +617,18 @@ void SqliteRegistry::ApplyChanges(std::string_view path,
   });
 }
 
+bool SqliteRegistry::IsOwnFile(const fs::path& other) const {
+  struct stat target {};
+  if (::stat(other.c_str(), &target) != 0) return false;
+  std::vector<std::string> own = {file_.string()};
+  for (const BesideFile& beside : kBesideFiles) own.push_back(file_.string() + beside.suffix);
+  return std::any_of(own.begin(), own.end(), [&target](const std::string& name) {
+    struct stat info {};
+    return ::stat(name.c_str(), &info) == 0 && info.st_dev == target.st_dev &&
+           info.st_ino == target.st_ino;
+  });
+}
+
 fs::path DefaultRegistryFile() {
   fs::path configHome;
   // A relative XDG_CONFIG_HOME is not valid and is ignored.

@@ -53,6 +53,9 @@ class SqliteRegistry final : public portable::RegistryStore {
                     const std::vector<portable::RegistryChange>& changes) override;
 
   const std::filesystem::path& file() const { return file_; }
+  // Whether `other` is this store's file or one SQLite keeps beside it, by any name or link:
+  // writing it would destroy the store.
+  bool IsOwnFile(const std::filesystem::path& other) const;
 
  private:
   enum class Access { kRead, kChange, kCreate };
