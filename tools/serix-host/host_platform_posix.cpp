@@ -23,6 +23,7 @@ using portable::CurrentServices;
 // which forget it, so LoadPlugin points them back at it.
 struct ChosenRegistry {
   std::unique_ptr<portable::RegistryStore> store;
+  SqliteRegistry* file = nullptr;  // the store, when it is a file
   std::string location;
 };
 
@@ -68,13 +69,20 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& /*why*/) {
     std::filesystem::path file =
         choice.file.empty() ? DefaultRegistryFile() : std::filesystem::path(choice.file);
     chosen.location = "file " + file.string();
-    chosen.store = std::make_unique<SqliteRegistry>(std::move(file));
+    auto store = std::make_unique<SqliteRegistry>(std::move(file));
+    chosen.file = store.get();
+    chosen.store = std::move(store);
   } else {
     chosen.location = "memory";
+    chosen.file = nullptr;
     chosen.store = std::make_unique<portable::MemoryRegistry>();
   }
   ApplyChosenRegistry();
   return true;
+}
+
+bool IsRegistryFile(const std::string& file) {
+  return Chosen().file != nullptr && Chosen().file->IsOwnFile(file);
 }
 
 std::string PrefsKeyLocation() {
@@ -187,6 +195,7 @@ void BeginPluginCall() {
   portable::Services& services = CurrentServices();
   services.alerts.clear();
   services.beeps = 0;
+  services.storeFailure.clear();
 }
 
 PluginCallEffects EndPluginCall() {
@@ -196,8 +205,10 @@ PluginCallEffects EndPluginCall() {
     effects.messages.push_back({std::move(alert.caption), std::move(alert.text), {}});
   }
   effects.beeps = services.beeps;
+  effects.registryFailure = std::move(services.storeFailure);
   services.alerts.clear();
   services.beeps = 0;
+  services.storeFailure.clear();
   return effects;
 }
 
