@@ -102,6 +102,17 @@ TEST(HostCli, UsageErrorsExitTwoWithOneLineNamingTheWord) {
        "--scratch-registry"},
       {{"call", "Serx-Version", "x", "--arg-file", "-"}, "--arg-file"},
       {{"call", "Serx-Version", "--arg-file", "/nonexistent/arg"}, "/nonexistent/arg"},
+      {{"call", "Serx-Version", "--arg-file", "/", "--registry", "memory"}, "cannot read /"},
+      {{"call", "Serx-Version", "--arg-file", "", "--registry", "memory"}, "--arg-file"},
+      // Never the user's own store (these only read, should that break).
+      {{"prefs", "--registry", ""}, "--registry"},
+      {{"session", "--registry", ""}, "--registry"},
+      {{"prefs", "export", "", "--registry", "memory"}, "not an empty text"},
+      // Endless input is refused at a bound, not read until memory runs out.
+      {{"call", "Serx-Version", "--arg-file", "/dev/zero", "--registry", "memory"},
+       "/dev/zero holds more than 16 MiB"},
+      {{"prefs", "--registry", "memory", "import", "/dev/zero"},
+       "/dev/zero holds more than 16 MiB"},
       {{"prefs", "set", "SeparatorToken"}, "VALUE"},
       {{"prefs", "set-number", "Version", "one", "--registry", "memory"}, "\"one\""},
       {{"prefs", "set-number", "Version", "4294967296", "--registry", "memory"}, "4294967296"},
@@ -291,6 +302,38 @@ TEST_F(HostCliPrefsTest, RegistryThatCannotBeUsedIsReportedAndLeftAlone) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "SeparatorToken=;\r\n");
 }
 
+// Commands a script or a user may get wrong, one after another on one store: each does what it
+// says or refuses with one line, and the store keeps what it held.
+TEST_F(HostCliPrefsTest, MistakesAgainstOneStoreChangeNothingTheyShouldNot) {
+  const std::string store = (scratch_.path() / "registry").string();
+  const std::string link = (scratch_.path() / "link.reg").string();
+  fs::create_symlink(store, link);
+  const struct {
+    std::vector<std::string> words;
+    int status;
+    std::string output;  // in standard output
+    std::string error;   // in the one line of standard error
+  } steps[] = {
+      {{"prefs", "set-number", "Version", "-2147483648"}, kExitDone, "", ""},
+      {{"prefs", "export", "-"}, kExitDone, "\r\n\"Version\"=dword:80000000\r\n", ""},
+      {{"prefs", "export", store}, kExitUsage, "", "the registry's own file"},
+      {{"prefs", "export", link}, kExitUsage, "", "the registry's own file"},
+      {{"prefs", "set", "--", "Line\nEnd", "x"}, kExitDone, "", ""},
+      {{"prefs", "export"}, kExitNoResult, "", "the value name \"Line\\nEnd\" holds"},
+      {{"prefs", "delete", "--", "Line\nEnd"}, kExitDone, "", ""},
+      {{"prefs"}, kExitDone, "Version  REG_DWORD  2147483648\n", ""},
+  };
+  for (const auto& step : steps) {
+    const Ran run = Command(With(step.words));
+    SCOPED_TRACE(step.words.back() + ": " + run.err);
+    EXPECT_EQ(run.status, step.status);
+    EXPECT_NE(run.out.find(step.output), std::string::npos) << run.out;
+    EXPECT_EQ(LineCount(run.err), step.error.empty() ? 0 : 1);
+    EXPECT_NE(run.err.find(step.error), std::string::npos);
+  }
+  EXPECT_TRUE(fs::is_symlink(link));
+}
+
 // Every kind of value, exported and imported into an empty registry, comes back byte for byte;
 // an import that cannot be read, or names another key, changes nothing.
 TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
@@ -345,15 +388,31 @@ TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
   EXPECT_NE(written.find("\"Binary\"=hex:ab,ab,"), std::string::npos);
   EXPECT_NE(written.find(",\\\r\n  ab,"), std::string::npos) << "long lines continued";
 
-  // Refused imports leave the other registry as it was: one transaction.
+  // Refused imports leave the other registry as it was: one transaction. The message names
+  // the line of the fault, its untrusted bytes escaped.
   const std::string key = "[" + PrefsKeyName() + "]\n";
-  for (const std::string& refused :
-       {"REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Number\"=dword:1\n"s,
-        "REGEDIT4\n\n" + key + "\"Number\"=dword:1\n\"Bad\"=hex:1\n",
-        "Windows Registry Editor Version 5.00\n\n" + key, "REGEDIT4\n\n\"Number\"=dword:1\n"s}) {
+  const struct {
+    std::string text;
+    std::string error;
+  } refusals[] = {
+      {"REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Number\"=dword:1\n",
+       "line 3: the file names the key [HKEY_CURRENT_USER\\Software\\Other]"},
+      // ESC, CR, a C1 control in UTF-8 and alone escaped; a UTF-8 letter kept.
+      {"REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\\x1b[2J\r\xc2\x9b\x9b\xc3\xa9]\n",
+       "line 3: the file names the key "
+       "[HKEY_CURRENT_USER\\Software\\\\x1b[2J\\r\\xc2\\x9b\\x9b\xc3\xa9]"},
+      {"REGEDIT4\n\n" + key + "\"Number\"=dword:1\n\"Bad\"=hex:1\n", "line 5: \"1\" is not a byte"},
+      {"REGEDIT4\n\n" + key + "\"Binary\"=hex:01,\\\n  02\n\"Bad\"=hex:1\n",
+       "line 6: \"1\" is not a byte"},
+      {"REGEDIT4\n\n" + key + "\"Number\"=dword:123456789\n", "line 4: dword: must be followed"},
+      {"Windows Registry Editor Version 5.00\n\n" + key, "line 1: a REGEDIT4 file begins"},
+      {"REGEDIT4\n\n\"Number\"=dword:1\n" + key, "line 3: a value comes before any [key] line"},
+  };
+  for (const auto& [refused, error] : refusals) {
     const Ran run = Command({"prefs", "--registry", other, "import", "-"}, refused);
     EXPECT_EQ(run.status, kExitUsage) << refused;
-    EXPECT_NE(run.err.find("line "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("standard input, " + error), std::string::npos) << run.err;
+    EXPECT_EQ(LineCount(run.err), 1) << run.err;
     EXPECT_EQ(otherKey(), values);
   }
   // Both line ends, continuation lines, a deletion and a comment.

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -72,8 +73,8 @@ TEST_F(SqliteRegistryTest, FollowsTheInMemoryStoreThroughRandomChanges) {
   portable::MemoryRegistry model;
   std::mt19937 random(20260712);
   const std::vector<std::string> paths = {std::string(kKey), "a\\B", "A\\b", "\xff\n"s, ""};
-  const std::vector<std::string> names = {"SeparatorToken", "separatortoken", "x\0y"s, "x\0z"s,
-                                          "\xc4",           "\xe4",           ""};
+  const std::vector<std::string> names = {
+      "SeparatorToken", "separatortoken", "x\0y"s, "x\0z"s, "Z", "z", "\xc4", "\xe4", ""};
   const std::vector<std::string> bytes = {"", "|\0"s, EveryByte(), std::string(40000, '\0') + "x"};
   const auto pick = [&](const auto& pool) { return pool[random() % pool.size()]; };
   for (int step = 0; step < 200; ++step) {
@@ -153,11 +154,52 @@ std::string ValidStore(const fs::path& scratch) {
   return ReadBytes(file);
 }
 
+void Execute(const fs::path& file, const char* sql) {
+  sqlite3* database = nullptr;
+  sqlite3_open(file.c_str(), &database);
+  EXPECT_EQ(sqlite3_exec(database, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+  sqlite3_close(database);
+}
+
+// Another program's database as a crash leaves it: the journal or write-ahead log beside it
+// holds what SQLite would write back into it at the next opening. Copied while the other
+// program's transaction is under way.
+void CaughtMidTransaction(const fs::path& file, const fs::path& scratch, bool writeAheadLog) {
+  const fs::path source = scratch / "other.db";
+  sqlite3* other = nullptr;
+  sqlite3_open(source.c_str(), &other);
+  const std::string work =
+      std::string(writeAheadLog ? "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0;"
+                                : "") +
+      "CREATE TABLE notes (text BLOB);"
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 50)"
+      " INSERT INTO notes SELECT randomblob(3000) FROM n;"
+      "PRAGMA cache_size = 2; BEGIN; UPDATE notes SET text = randomblob(3000);" +
+      (writeAheadLog ? "COMMIT;" : "");
+  EXPECT_EQ(sqlite3_exec(other, work.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  const std::string beside = writeAheadLog ? "-wal" : "-journal";
+  fs::copy_file(source, file);
+  fs::copy_file(source.string() + beside, file.string() + beside);
+  EXPECT_GT(fs::file_size(file.string() + beside), 0u);
+  sqlite3_close(other);
+}
+
+// What a folder holds, each entry's bytes (a regular file's) or its kind.
+std::map<std::string, std::string> Contents(const fs::path& folder) {
+  std::map<std::string, std::string> contents;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const auto kind = entry.symlink_status().type();
+    contents[entry.path().filename().string()] =
+        kind == fs::file_type::regular ? ReadBytes(entry.path())
+                                       : "kind " + std::to_string(static_cast<int>(kind));
+  }
+  return contents;
+}
+
 TEST_F(SqliteRegistryTest, FilesThatAreNotThisStoreAreRefusedAndLeftAsTheyWere) {
   const std::vector<BadStore> bad = {
       {"a link planted at its place",
        [](const fs::path& file, const fs::path& scratch) {
-         WriteBytes(scratch / "target", "someone else's file");
          fs::create_symlink(scratch / "target", file);
        },
        "symbolic link"},
@@ -179,6 +221,11 @@ TEST_F(SqliteRegistryTest, FilesThatAreNotThisStoreAreRefusedAndLeftAsTheyWere) 
          WriteBytes(file, whole.substr(0, whole.size() - 1));
        },
        "damaged"},
+      {"a store with bytes after its last page",
+       [](const fs::path& file, const fs::path& scratch) {
+         WriteBytes(file, ValidStore(scratch) + "appended");
+       },
+       "damaged"},
       {"a store with a damaged page",
        [](const fs::path& file, const fs::path& scratch) {
          std::string whole = ValidStore(scratch);
@@ -194,15 +241,49 @@ TEST_F(SqliteRegistryTest, FilesThatAreNotThisStoreAreRefusedAndLeftAsTheyWere) 
          sqlite3_close(other);
        },
        "another program's SQLite database"},
+      {"another program's database with a crash's journal beside it",
+       [](const fs::path& file, const fs::path& scratch) {
+         CaughtMidTransaction(file, scratch, false);
+       },
+       "another program's SQLite database"},
+      {"another program's database with a write-ahead log beside it",
+       [](const fs::path& file, const fs::path& scratch) {
+         CaughtMidTransaction(file, scratch, true);
+       },
+       "another program's SQLite database"},
+      {"a store with a FIFO where its journal goes",
+       [](const fs::path& file, const fs::path& scratch) {
+         WriteBytes(file, ValidStore(scratch));
+         ::mkfifo((file.string() + "-journal").c_str(), 0600);
+       },
+       "-journal beside it, where SQLite keeps its rollback journal, is a FIFO"},
+      {"a store with a link where its write-ahead log goes",
+       [](const fs::path& file, const fs::path& scratch) {
+         WriteBytes(file, ValidStore(scratch));
+         fs::create_symlink(scratch / "target", file.string() + "-wal");
+       },
+       "-wal beside it, where SQLite keeps its write-ahead log, is a symbolic link"},
+      {"a store with a trigger planted in it",
+       [](const fs::path& file, const fs::path& scratch) {
+         WriteBytes(file, ValidStore(scratch));
+         Execute(file,
+                 "CREATE TRIGGER planted AFTER INSERT ON entries BEGIN DELETE FROM entries; END");
+       },
+       "the trigger planted, which the store does not make"},
+      {"a store whose table has another column",
+       [](const fs::path& file, const fs::path& scratch) {
+         WriteBytes(file, ValidStore(scratch));
+         Execute(file, "ALTER TABLE entries ADD COLUMN extra BLOB");
+       },
+       "its table entries is not the store's"},
   };
   for (const BadStore& store : bad) {
     SCOPED_TRACE(store.what);
     ScratchDirectory scratch;
     const fs::path file = scratch.path() / "registry.db";
+    WriteBytes(scratch.path() / "target", "someone else's file");
     store.make(file, scratch.path());
-    const auto before = fs::symlink_status(file).type();
-    const std::string bytes = fs::is_regular_file(fs::symlink_status(file)) ? ReadBytes(file) : "";
-    const std::string target = ReadBytes(scratch.path() / "target");
+    const auto before = Contents(scratch.path());
 
     SqliteRegistry registry(file, std::chrono::milliseconds(200));
     const auto started = std::chrono::steady_clock::now();
@@ -225,20 +306,58 @@ TEST_F(SqliteRegistryTest, FilesThatAreNotThisStoreAreRefusedAndLeftAsTheyWere) 
       EXPECT_EQ(error.find('\n'), std::string::npos) << error;
     }
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
-    EXPECT_EQ(fs::symlink_status(file).type(), before);
-    if (!bytes.empty()) {
-      EXPECT_EQ(ReadBytes(file), bytes) << "kept byte for byte";
-    }
-    EXPECT_EQ(ReadBytes(scratch.path() / "target"), target);
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(scratch.path())) {
-      names.push_back(entry.path().filename().string());
-    }
-    EXPECT_EQ(
-        std::count_if(names.begin(), names.end(),
-                      [](const std::string& name) { return name.starts_with("registry.db-"); }),
-        0)
-        << "no journal beside it";
+    EXPECT_EQ(Contents(scratch.path()), before) << "everything kept byte for byte, nothing added";
+  }
+}
+
+// Places and states of a sound store that are the user's business: each is used as any
+// other store, and what is stored is in the file named.
+TEST_F(SqliteRegistryTest, SoundStoresInUnusualPlacesAndStatesWork) {
+  const fs::path workingDirectory = fs::current_path();
+  sqlite3* reader = nullptr;
+  const struct {
+    const char* what;
+    std::function<fs::path(const fs::path& scratch)> place;
+  } stores[] = {
+      {"its folder reached through a link",
+       [](const fs::path& scratch) {
+         fs::create_directory(scratch / "elsewhere");
+         fs::create_directory_symlink(scratch / "elsewhere", scratch / "config");
+         return scratch / "config" / "serix" / "registry.db";
+       }},
+      {"a relative name that SQLite would read as a URI",
+       [](const fs::path& scratch) {
+         fs::current_path(scratch);
+         return fs::path("file:registry.db?mode=memory");
+       }},
+      {"another program keeping it in WAL mode, pages not yet written back, a reader open",
+       [&reader](const fs::path& scratch) {
+         const fs::path file = scratch / "registry.db";
+         WriteBytes(file, ValidStore(scratch));
+         sqlite3_open(file.c_str(), &reader);
+         sqlite3_exec(reader,
+                      "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0;"
+                      "INSERT INTO keys (path, folded) VALUES (randomblob(30000), 'a'), "
+                      "(randomblob(30000), 'b'); BEGIN; SELECT count(*) FROM keys;",
+                      nullptr, nullptr, nullptr);
+         EXPECT_GT(fs::file_size(file.string() + "-wal"), 60000u);
+         return file;
+       }},
+  };
+  for (const auto& store : stores) {
+    SCOPED_TRACE(store.what);
+    ScratchDirectory scratch;
+    const fs::path file = store.place(scratch.path());
+    EXPECT_EQ(ErrorOf([&] {
+                SqliteRegistry(file).SetValue(kKey, "SeparatorToken", {1, ";\0"s});
+                EXPECT_EQ(SqliteRegistry(file).GetValue(kKey, "SeparatorToken"),
+                          (RegistryValue{1, ";\0"s}));
+              }),
+              "");
+    EXPECT_TRUE(fs::is_regular_file(file));
+    sqlite3_close(reader);
+    reader = nullptr;
+    fs::current_path(workingDirectory);
   }
 }
 
@@ -335,17 +454,51 @@ TEST_F(PluginOnSqliteRegistryTest, PreferencesLiveInTheFile) {
   EXPECT_EQ(services().openKeys, 0);
 }
 
-TEST_F(PluginOnSqliteRegistryTest, BusyStoreIsAKeyThatCannotBeOpenedNeverAMissingValue) {
+// A store that another process keeps locked costs a call one busy timeout, not one at every
+// access; the plug-in works as on a key it cannot open or write (never as on missing values),
+// the host learns which store failed, and once the lock ends the next call uses the store.
+TEST_F(PluginOnSqliteRegistryTest, LockedStoreCostsOneTimeoutAndServesAgainOnceFree) {
+  constexpr std::chrono::milliseconds kTimeout{1000};
+  SqliteRegistry registry(file_, kTimeout);
+  services().registry = &registry;
   Initialise();
-  SqliteRegistry(file_).SetValue(kKey, "SeparatorToken", {1, ";\0"s});
-  sqlite3* other = nullptr;
-  ASSERT_EQ(sqlite3_open(file_.c_str(), &other), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-  EXPECT_EQ(CreateRange("|x|1|1|2|"), Lines({"x1", "x2"}));
-  EXPECT_TRUE(services().alerts.empty());
-  sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
-  sqlite3_close(other);
-  EXPECT_EQ(SqliteRegistry(file_).Values(kKey).size(), 1u) << "nothing was written";
+  const struct {
+    const char* lock;
+    const char* argument;  // split at the separator the plug-in can use meanwhile
+    std::size_t failedWrites;
+  } locks[] = {
+      // Readers wait too: the key cannot be opened, so '|' and nothing written.
+      {"BEGIN EXCLUSIVE", "|x|1|1|2|", 0},
+      // Readers go on: the token is read, the three values missing cannot be written.
+      {"BEGIN IMMEDIATE", ";x;1;1;2;", 3},
+  };
+  for (const auto& lock : locks) {
+    SCOPED_TRACE(lock.lock);
+    SqliteRegistry(file_).ApplyChanges(kKey, {{"SeparatorToken", RegistryValue{1, ";\0"s}},
+                                              {"DefSeparatorToken", std::nullopt},
+                                              {"Version", std::nullopt},
+                                              {"isOneTimeSeparator", std::nullopt}});
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file_.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, lock.lock, nullptr, nullptr, nullptr), SQLITE_OK);
+    services().storeFailure.clear();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(CreateRange(lock.argument), Lines({"x1", "x2"}));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2 * kTimeout);
+    EXPECT_EQ(services().alerts.size(), lock.failedWrites);
+    EXPECT_NE(services().storeFailure.find(file_.string() + " is busy"), std::string::npos)
+        << services().storeFailure;
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(SqliteRegistry(file_).Values(kKey).size(), 1u) << "nothing was written";
+
+    services().alerts.clear();
+    services().storeFailure.clear();
+    EXPECT_EQ(CreateRange(";x;1;1;2;"), Lines({"x1", "x2"}));
+    EXPECT_TRUE(services().alerts.empty());
+    EXPECT_EQ(services().storeFailure, "");
+    EXPECT_EQ(SqliteRegistry(file_).Values(kKey).size(), 4u);
+  }
 }
 
 }  // namespace

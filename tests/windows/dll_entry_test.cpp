@@ -12,6 +12,7 @@
 #include "dll_checks.h"
 #include "emulated_host.h"
 #include "settings/prefs_record.h"
+#include "win32_import_hooks.h"
 #include "win32_scratch_registry.h"
 #include "windows_reference.h"
 
@@ -208,9 +209,25 @@ void CheckDateRanges(Checker& checker, host::EmulatedHost& host) {
   }
 }
 
+// The host's judgement of how the plug-in asked for a box: MB_TASKMODAL alone and no owner
+// window is right; every other style bit, alone or beside it, and an owner window are not.
+void CheckMessageBoxJudgement(Checker& checker) {
+  checker.Equal("", host::MessageBoxDefect(nullptr, MB_TASKMODAL), "a task-modal box");
+  checker.True(!host::MessageBoxDefect(GetDesktopWindow(), MB_TASKMODAL).empty(),
+               "a box with an owner window is flagged");
+  checker.True(!host::MessageBoxDefect(nullptr, 0).empty(), "an application-modal box is flagged");
+  for (int bit = 0; bit < 32; ++bit) {
+    const UINT style = UINT{1} << bit;
+    if (style == MB_TASKMODAL) continue;
+    checker.True(!host::MessageBoxDefect(nullptr, MB_TASKMODAL | style).empty(),
+                 "style bit " + std::to_string(bit) + " beside MB_TASKMODAL is flagged");
+  }
+}
+
 }  // namespace
 
 void CheckModuleEntry(Checker& checker, const char* modulePath) {
+  CheckMessageBoxJudgement(checker);
   LoadedPlugin plugin(checker, modulePath);
   host::EmulatedHost* const host = plugin.host();
   if (host == nullptr) return;

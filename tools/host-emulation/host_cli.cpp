@@ -17,6 +17,7 @@
 #include "host_platform.h"
 #include "regedit4.h"
 #include "session_protocol.h"
+#include "terminal_text.h"
 
 namespace serix::host {
 namespace {
@@ -25,10 +26,14 @@ constexpr std::int16_t kHostInterfaceVersion = 4;
 constexpr const char* kExitCodes =
     "Exit status: 0 done; 1 no result (the function left the result untouched, the value to\n"
     "delete is not there, a value name that a .reg file cannot carry); 2 usage error (also a\n"
-    "file that cannot be read, a .reg file that cannot be imported); 3 the registry could not\n"
-    "be used (damaged, busy, not readable or writable); 4 output could not be written.\n";
+    "file that cannot be read or holds more than 16 MiB, a .reg file that cannot be imported,\n"
+    "an export onto the registry itself); 3 the registry could not be used (damaged, busy,\n"
+    "not readable or writable); 4 output could not be written.\n";
 constexpr std::uint32_t kTypeText = 1;    // REG_SZ
 constexpr std::uint32_t kTypeNumber = 4;  // REG_DWORD
+// Input files are read up to this size, as much as a request line of the session: far more
+// than any argument or .reg file needs, and a bound on an endless one (/dev/zero).
+constexpr std::size_t kMaxInputBytes = kMaxRequestLength;
 
 struct Options {
   std::string function;
@@ -55,27 +60,29 @@ class PlatformScope {
 // Bytes that a terminal shows on one line: control characters, backslash and bytes from 127 up
 // written as escapes.
 std::string Printable(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789abcdef";
   std::string text;
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '\\') {
       text += "\\\\";
-    } else if (c == '\n') {
-      text += "\\n";
-    } else if (c == '\r') {
-      text += "\\r";
-    } else if (c == '\t') {
-      text += "\\t";
     } else if (byte < 0x20 || byte >= 0x7F) {
-      text += "\\x";
-      text += kHex[byte >> 4];
-      text += kHex[byte & 0x0F];
+      text += EscapedByte(byte);
     } else {
       text += c;
     }
   }
   return text;
+}
+
+// An empty file name is a usage error, never the default: a script whose variable is empty
+// must not write to the user's own preferences or standard output instead.
+CLI::Validator NonEmpty() {
+  return CLI::Validator(
+      [](const std::string& value) {
+        return value.empty() ? std::string("a file name is needed, not an empty text")
+                             : std::string();
+      },
+      "", "non-empty");
 }
 
 void AddRegistryOptions(CLI::App& command, Options& options, std::string_view usualRegistry) {
@@ -86,7 +93,8 @@ void AddRegistryOptions(CLI::App& command, Options& options, std::string_view us
   file->type_name("PATH|memory");
   // Rather than a file named "--" or "-x", the option's missing value.
   file->check([](const std::string& value) {
-    return value.starts_with("-") ? "--registry needs a file name or \"memory\"" : std::string();
+    return value.empty() || value.starts_with("-") ? "--registry needs a file name or \"memory\""
+                                                   : std::string();
   });
   command
       .add_flag("--scratch-registry", options.scratchRegistry,
@@ -109,7 +117,7 @@ RegistryChoice ChosenRegistry(const Options& options, RegistryKind usual) {
 }
 
 bool Fail(std::ostream& err, std::string_view why) {
-  err << "serix-host: " << why << '\n';
+  err << "serix-host: " << TerminalLine(why) << '\n';
   return false;
 }
 
@@ -131,8 +139,10 @@ bool Emit(std::ostream& out, std::string_view bytes, std::ostream& err,
   return false;
 }
 
-// All the bytes of a file, or of `in` for "-"; nothing, saying why, when it cannot be read.
-std::optional<std::string> ReadAll(const std::string& file, std::istream& in, std::string& why) {
+// All the bytes of a file, or of `in` for "-"; nothing, saying why, when it cannot be read or
+// holds more than kMaxInputBytes. `what` names what the file holds, for the message.
+std::optional<std::string> ReadAll(const std::string& file, std::istream& in, std::string_view what,
+                                   std::string& why) {
   std::ifstream opened;
   std::istream* source = &in;
   if (file != "-") {
@@ -144,15 +154,24 @@ std::optional<std::string> ReadAll(const std::string& file, std::istream& in, st
     }
     source = &opened;
   }
+  const std::string name = file == "-" ? std::string("standard input") : file;
   std::string bytes;
   char chunk[65536];
   errno = 0;
-  while (source->read(chunk, sizeof chunk) || source->gcount() > 0) {
+  // One byte past the bound is enough to refuse it.
+  while (bytes.size() <= kMaxInputBytes &&
+         (source->read(chunk, static_cast<std::streamsize>(
+                                  std::min(sizeof chunk, kMaxInputBytes + 1 - bytes.size()))) ||
+          source->gcount() > 0)) {
     bytes.append(chunk, static_cast<std::size_t>(source->gcount()));
   }
   if (source->bad()) {
-    why = "cannot read " + (file == "-" ? std::string("standard input") : file) + " (" +
-          SystemReason(errno) + ")";
+    why = "cannot read " + name + " (" + SystemReason(errno) + ")";
+    return std::nullopt;
+  }
+  if (bytes.size() > kMaxInputBytes) {
+    why =
+        name + " holds more than 16 MiB, more than " + std::string(what) + " may; it was not used";
     return std::nullopt;
   }
   return bytes;
@@ -172,7 +191,7 @@ std::optional<PluginModule> Load(const Options& options, std::ostream& err) {
 
 void PrintMessages(const PluginCallEffects& effects, std::ostream& err) {
   for (const ShownMessage& message : effects.messages) {
-    err << '[' << message.caption << "] " << message.text;
+    err << '[' << TerminalLine(message.caption) << "] " << TerminalLine(message.text);
     if (!message.defect.empty()) err << "  (shown wrongly: " << message.defect << ')';
     err << '\n';
   }
@@ -190,7 +209,8 @@ std::string ShownResult(std::string_view result, bool raw) {
 int Call(Options options, std::istream& in, std::ostream& out, std::ostream& err) {
   if (!options.argumentFile.empty()) {
     std::string why;
-    std::optional<std::string> argument = ReadAll(options.argumentFile, in, why);
+    std::optional<std::string> argument =
+        ReadAll(options.argumentFile, in, "a function's argument", why);
     if (!argument) {
       Fail(err, why);
       return kExitUsage;
@@ -222,10 +242,19 @@ int Call(Options options, std::istream& in, std::ostream& out, std::ostream& err
   EmulatedHost host(*plugin);
   BeginPluginCall();
   host.Initialise(kHostInterfaceVersion);
-  PrintMessages(EndPluginCall(), err);
+  const PluginCallEffects initialised = EndPluginCall();
+  PrintMessages(initialised, err);
   BeginPluginCall();
   const FunctionOutcome outcome = host.CallFunction(*index, options.argument);
-  PrintMessages(EndPluginCall(), err);
+  const PluginCallEffects called = EndPluginCall();
+  PrintMessages(called, err);
+  // A store that became busy or unusable during the call: the plug-in saw a registry error
+  // (and reported failed writes in its boxes); the host names the file, once.
+  const std::string& failure =
+      initialised.registryFailure.empty() ? called.registryFailure : initialised.registryFailure;
+  if (!failure.empty()) {
+    Fail(err, "warning: " + failure + "; the plug-in could not read or write its preferences");
+  }
   if (!outcome.touched) {
     Fail(err, names[*index] + " left the result untouched");
     return kExitNoResult;
@@ -289,6 +318,11 @@ int ExportPrefs(const Options& options, std::ostream& out, std::ostream& err) {
   }
   const std::string& file = options.transferFile;
   if (file.empty() || file == "-") return Emit(out, text, err) ? kExitDone : kExitOutput;
+  if (IsRegistryFile(file)) {
+    Fail(err, "will not export onto " + file +
+                  ": it is the registry's own file, which the export would destroy");
+    return kExitUsage;
+  }
   errno = 0;
   std::ofstream written(file, std::ios::binary | std::ios::trunc);
   if (!written.is_open()) {
@@ -301,7 +335,7 @@ int ExportPrefs(const Options& options, std::ostream& out, std::ostream& err) {
 int ImportPrefs(const Options& options, std::istream& in, std::ostream& err) {
   const std::string& file = options.transferFile;
   std::string why;
-  const std::optional<std::string> text = ReadAll(file, in, why);
+  const std::optional<std::string> text = ReadAll(file, in, "a .reg file", why);
   if (!text) {
     Fail(err, why);
     return kExitUsage;
@@ -573,6 +607,7 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
   call.add_option("--arg-file", options.argumentFile,
                   "take the argument's bytes exactly from FILE (- for standard input)")
       ->type_name("FILE")
+      ->check(NonEmpty())
       ->excludes(argument);
   call.add_flag("--raw", options.raw,
                 "write the result's bytes exactly (default: carriage returns as line ends)");
@@ -600,7 +635,8 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
   remove.add_option("NAME", options.valueName, "value name")->required();
   CLI::App& exportKey =
       *prefs.add_subcommand("export", "write the key and its values as a REGEDIT4 .reg file");
-  exportKey.add_option("FILE", options.transferFile, "the file (default or -: standard output)");
+  exportKey.add_option("FILE", options.transferFile, "the file (default or -: standard output)")
+      ->check(NonEmpty());
   CLI::App& importKey = *prefs.add_subcommand(
       "import", "store every value of a REGEDIT4 .reg file of this key, all or none");
   importKey.add_option("FILE", options.transferFile, "the file (- for standard input)")->required();

@@ -63,6 +63,10 @@ struct RegistryChoice {
 // Points both the plug-in and the registry functions below at the chosen registry.
 bool OpenRegistry(const RegistryChoice& choice, std::string& why);
 
+// Whether writing `file` would overwrite the registry itself: natively the store's database or
+// a file SQLite keeps beside it, by any name or link; never on Windows.
+bool IsRegistryFile(const std::string& file);
+
 // Where the preference key is, for people: "HKEY_CURRENT_USER\Software\...", and natively the
 // file or "memory" it is kept in.
 std::string PrefsKeyLocation();
@@ -150,6 +154,9 @@ struct ShownMessage {
 struct PluginCallEffects {
   std::vector<ShownMessage> messages;  // in the order shown
   int beeps = 0;                       // only when Capabilities().beeps
+  // Natively, the first failure of the registry's store that the plug-in met (a busy or
+  // damaged store), which it saw only as a registry error; empty when none, and on Windows.
+  std::string registryFailure;
 };
 
 // Bracket every call into the plug-in: the effects reported are those made in between.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -26,6 +27,7 @@ using portable::CurrentServices;
 struct ChosenRegistry {
   std::unique_ptr<portable::RegistryStore> store;
   std::string location;
+  std::function<bool(const std::string&)> ownsFile;  // UserRegistry::ownsFile
 };
 
 ChosenRegistry& Chosen() {
@@ -70,13 +72,19 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
     UserRegistry user = OpenUserRegistry(choice.file, why);
     if (!user.store) return false;
     chosen.location = std::move(user.location);
+    chosen.ownsFile = std::move(user.ownsFile);
     chosen.store = std::move(user.store);
   } else {
     chosen.location = "memory";
+    chosen.ownsFile = nullptr;
     chosen.store = std::make_unique<portable::MemoryRegistry>();
   }
   ApplyChosenRegistry();
   return true;
+}
+
+bool IsRegistryFile(const std::string& file) {
+  return Chosen().ownsFile && Chosen().ownsFile(file);
 }
 
 std::string PrefsKeyLocation() {
@@ -189,6 +197,7 @@ void BeginPluginCall() {
   portable::Services& services = CurrentServices();
   services.alerts.clear();
   services.beeps = 0;
+  services.storeFailure.clear();
 }
 
 PluginCallEffects EndPluginCall() {
@@ -198,8 +207,10 @@ PluginCallEffects EndPluginCall() {
     effects.messages.push_back({std::move(alert.caption), std::move(alert.text), {}});
   }
   effects.beeps = services.beeps;
+  effects.registryFailure = std::move(services.storeFailure);
   services.alerts.clear();
   services.beeps = 0;
+  services.storeFailure.clear();
   return effects;
 }
 

@@ -4,6 +4,7 @@
 // (tools/playground).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,9 @@ namespace serix::host {
 struct UserRegistry {
   std::unique_ptr<portable::RegistryStore> store;
   std::string location;  // for people: "file /home/...", "memory"
+  // Whether writing a file of that name would overwrite the store (by any name or link);
+  // empty for a store that is no file.
+  std::function<bool(const std::string&)> ownsFile;
 };
 
 // The store named by `file`, or the user's usual one when `file` is empty; no store, saying

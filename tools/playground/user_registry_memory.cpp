@@ -10,7 +10,7 @@ UserRegistry OpenUserRegistry(const std::string& file, std::string& why) {
     why = "this serix-host keeps the preference key in memory and opens no registry file";
     return {};
   }
-  return {std::make_unique<portable::MemoryRegistry>(), "memory"};
+  return {std::make_unique<portable::MemoryRegistry>(), "memory", nullptr};
 }
 
 }  // namespace serix::host

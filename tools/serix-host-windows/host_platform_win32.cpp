@@ -205,6 +205,10 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
   return false;
 }
 
+bool IsRegistryFile(const std::string& /*file*/) {
+  return false;  // the registry's hives are no files that a user names
+}
+
 std::string PrefsKeyLocation() {
   std::string location = std::string("HKEY_CURRENT_USER\\") + kPrefsKeyPath;
   if (Platform().scratch.active()) location += " (in a scratch registry)";

@@ -48,22 +48,9 @@ BOOL WINAPI MessageBeepStandIn(UINT type) {
   return State().messageBeep(type);
 }
 
-std::string BoxDefect(HWND owner, UINT style) {
-  std::string defect;
-  if (owner != nullptr) defect = "an owner window; ";
-  if (style != MB_TASKMODAL) {
-    char text[80];
-    std::snprintf(text, sizeof text, "style 0x%08lX, not MB_TASKMODAL alone",
-                  static_cast<unsigned long>(style));
-    defect += text;
-  }
-  if (defect.ends_with("; ")) defect.resize(defect.size() - 2);
-  return defect;
-}
-
 int WINAPI MessageBoxStandIn(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-  State().boxes.push_back(
-      {caption != nullptr ? caption : "", text != nullptr ? text : "", BoxDefect(owner, style)});
+  State().boxes.push_back({caption != nullptr ? caption : "", text != nullptr ? text : "",
+                           MessageBoxDefect(owner, style)});
   return State().messageBox(owner, text, caption, style);
 }
 
@@ -155,6 +142,19 @@ void** OriginalSlot(Function& original) {
 }
 
 }  // namespace
+
+std::string MessageBoxDefect(HWND owner, UINT style) {
+  std::string defect;
+  if (owner != nullptr) defect = "an owner window; ";
+  if (style != MB_TASKMODAL) {
+    char text[80];
+    std::snprintf(text, sizeof text, "style 0x%08lX, not MB_TASKMODAL alone",
+                  static_cast<unsigned long>(style));
+    defect += text;
+  }
+  if (defect.ends_with("; ")) defect.resize(defect.size() - 2);
+  return defect;
+}
 
 HookedImports HookPluginImports(HMODULE module) {
   HookState& state = State();

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -37,6 +39,36 @@ constexpr const char* kSchema =
     "PRAGMA application_id = 1399157368;"
     "PRAGMA user_version = 1;";
 static_assert(kApplicationId == 1399157368);
+
+// The files SQLite keeps beside the database, by the suffix of their names.
+struct BesideFile {
+  const char* suffix;
+  const char* role;
+};
+constexpr BesideFile kBesideFiles[] = {
+    {"-journal", "rollback journal"}, {"-wal", "write-ahead log"}, {"-shm", "shared memory"}};
+
+// What the store is recognised by before SQLite opens it: the database header (the first 100
+// bytes) and the b-tree header of the first page after it.
+constexpr std::size_t kHeaderBytes = 108;
+constexpr std::string_view kHeaderMagic{"SQLite format 3\0", 16};
+constexpr std::size_t kUserVersionAt = 60;
+constexpr std::size_t kApplicationIdAt = 68;
+constexpr std::size_t kFirstPageTypeAt = 100;
+constexpr std::size_t kFirstPageCellsAt = 103;
+constexpr unsigned char kLeafTablePage = 13;
+
+std::int32_t BigEndian32(const unsigned char* bytes) {
+  const std::uint32_t number = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+                               (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
+  return static_cast<std::int32_t>(number);
+}
+
+std::string NotOurs(std::int64_t applicationId, std::int64_t version) {
+  return "is not a Serix registry but another program's SQLite database (application id " +
+         std::to_string(applicationId) + ", schema version " + std::to_string(version) +
+         "); it is left as it is";
+}
 
 // An SQLite call that failed, with its result code; the registry turns it into a
 // RegistryStoreError with the database's own message.
@@ -95,6 +127,65 @@ std::int64_t Number(sqlite3* database, const char* sql) {
   Statement statement(database, sql);
   if (!statement.Step()) throw SqliteFailure{SQLITE_CORRUPT};
   return statement.Integer(0);
+}
+
+// One entry of the database's schema table, without its page number.
+struct SchemaObject {
+  std::string type;
+  std::string name;
+  std::string table;
+  std::string sql;
+
+  bool operator==(const SchemaObject&) const = default;
+};
+
+std::vector<SchemaObject> SchemaObjects(sqlite3* database) {
+  Statement rows(database,
+                 "SELECT type, name, tbl_name, sql FROM sqlite_schema ORDER BY type, name");
+  std::vector<SchemaObject> objects;
+  while (rows.Step()) objects.push_back({rows.Blob(0), rows.Blob(1), rows.Blob(2), rows.Blob(3)});
+  return objects;
+}
+
+// The schema that kSchema makes, read from a database in memory.
+const std::vector<SchemaObject>& OurSchema() {
+  static const std::vector<SchemaObject> objects = [] {
+    sqlite3* database = nullptr;
+    sqlite3_open_v2(":memory:", &database, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closer(database, &sqlite3_close);
+    Execute(database, kSchema);
+    return SchemaObjects(database);
+  }();
+  return objects;
+}
+
+// Names read from a database go into one-line messages.
+std::string Visible(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return text;
+}
+
+// The first way in which the objects differ from the store's; empty when they do not.
+std::string SchemaDifference(const std::vector<SchemaObject>& objects) {
+  const std::vector<SchemaObject>& ours = OurSchema();
+  const auto named = [](const std::vector<SchemaObject>& list, const SchemaObject& like) {
+    return std::find_if(list.begin(), list.end(), [&](const SchemaObject& object) {
+      return object.type == like.type && object.name == like.name;
+    });
+  };
+  for (const SchemaObject& object : objects) {
+    const std::string what = object.type + " " + Visible(object.name);
+    const auto own = named(ours, object);
+    if (own == ours.end()) return "it holds the " + what + ", which the store does not make";
+    if (!(*own == object)) return "its " + what + " is not the store's";
+  }
+  for (const SchemaObject& own : ours) {
+    if (named(objects, own) == objects.end())
+      return "it lacks the store's " + own.type + " " + own.name;
+  }
+  return {};
 }
 
 // Names and paths as they are compared: only the ASCII letters A to Z folded, as Windows does.
@@ -247,17 +338,38 @@ sqlite3* SqliteRegistry::Open(Access access) {
   if (S_ISDIR(info.st_mode)) throw Error("is a directory, not a registry file");
   if (!S_ISREG(info.st_mode))
     throw Error("is " + KindOfFile(info.st_mode) + ", not a registry file");
+  CheckBeside();
   const int readable = ::open(file_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (readable < 0) throw Error("cannot be read (" + SystemReason(errno) + ")");
+  try {
+    CheckHeader(readable);
+  } catch (...) {
+    ::close(readable);
+    throw;
+  }
   ::close(readable);
 
+  // SQLite is given the file by an absolute name with the folders' links resolved: it refuses
+  // any link on the way (SQLITE_OPEN_NOFOLLOW), and never reads the name as a "file:" URI.
+  std::error_code unreachable;
+  const fs::path folder =
+      fs::canonical(file_.has_parent_path() ? file_.parent_path() : fs::path("."), unreachable);
+  if (unreachable) throw Error("cannot be reached (" + unreachable.message() + ")");
+  const fs::path resolved = folder / file_.filename();
+
   sqlite3* opened = nullptr;
-  const int result = sqlite3_open_v2(file_.c_str(), &opened,
+  const int result = sqlite3_open_v2(resolved.c_str(), &opened,
                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
   database_.reset(opened);
   try {
     Check(result);
     sqlite3_extended_result_codes(opened, 1);
+    // Nothing in a database file runs code here: a planted trigger or view is refused by the
+    // schema check, and would not fire or be used on this connection anyway.
+    sqlite3_db_config(opened, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_db_config(opened, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+    sqlite3_db_config(opened, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(opened, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_busy_timeout(opened, static_cast<int>(busyTimeout_.count()));
     Execute(opened, "BEGIN");
     Inspect(true);
@@ -273,6 +385,55 @@ sqlite3* SqliteRegistry::Open(Access access) {
   return opened;
 }
 
+void SqliteRegistry::CheckBeside() const {
+  for (const BesideFile& beside : kBesideFiles) {
+    const std::string name = file_.string() + beside.suffix;
+    struct stat info {};
+    if (::lstat(name.c_str(), &info) != 0) {
+      if (errno == ENOENT) continue;
+      throw Error("cannot be used: " + name + " beside it cannot be reached (" +
+                  SystemReason(errno) + ")");
+    }
+    if (S_ISREG(info.st_mode)) continue;
+    // SQLite would follow a link there, and opening a FIFO would wait for ever.
+    const std::string kind = S_ISLNK(info.st_mode)   ? "a symbolic link"
+                             : S_ISDIR(info.st_mode) ? "a directory"
+                                                     : KindOfFile(info.st_mode);
+    throw Error("cannot be used: " + name + " beside it, where SQLite keeps its " + beside.role +
+                ", is " + kind + "; both are left as they are");
+  }
+}
+
+// Ours by its marks; or an empty database (a new file, or one holding no tables yet) with
+// nothing beside it to roll back into it; anything else is refused here, before SQLite could
+// write a journal or a WAL of another program's back into it.
+void SqliteRegistry::CheckHeader(int descriptor) const {
+  unsigned char header[kHeaderBytes] = {};
+  const ssize_t read = ::pread(descriptor, header, sizeof header, 0);
+  if (read < 0) throw Error("cannot be read (" + SystemReason(errno) + ")");
+  if (read == 0) return;
+  const auto size = static_cast<std::size_t>(read);
+  if (size < kHeaderMagic.size() || std::string_view(reinterpret_cast<const char*>(header),
+                                                     kHeaderMagic.size()) != kHeaderMagic) {
+    throw Error("is not an SQLite database (file is not a database); it is left as it is");
+  }
+  if (size < sizeof header)
+    throw Error("is damaged (it ends within its header); it is left as it is");
+  const std::int64_t applicationId = BigEndian32(header + kApplicationIdAt);
+  const std::int64_t version = BigEndian32(header + kUserVersionAt);
+  if (applicationId == kApplicationId && version == kSchemaVersion) return;
+  const bool noTables = header[kFirstPageTypeAt] == kLeafTablePage &&
+                        header[kFirstPageCellsAt] == 0 && header[kFirstPageCellsAt + 1] == 0;
+  bool somethingBeside = false;
+  for (const char* suffix : {"-journal", "-wal"}) {
+    struct stat info {};
+    const std::string name = file_.string() + suffix;
+    somethingBeside |= ::lstat(name.c_str(), &info) == 0 && info.st_size > 0;
+  }
+  if (applicationId == 0 && version == 0 && noTables && !somethingBeside) return;
+  throw Error(NotOurs(applicationId, version));
+}
+
 // Ours (the schema is there), empty (a new file, which the first write fills), or anything
 // else, which is refused. The whole check also looks at the structure, and at the file's size
 // against what its header gives, so that a cut or damaged file is refused before anything
@@ -285,8 +446,17 @@ void SqliteRegistry::Inspect(bool wholeCheck) {
   if (wholeCheck) {
     const std::int64_t pages = Number(database, "PRAGMA page_count");
     const std::int64_t pageSize = Number(database, "PRAGMA page_size");
+    Statement mode(database, "PRAGMA journal_mode");
+    const bool writeAheadLog = mode.Step() && mode.Blob(0) == "wal";
     struct stat info {};
-    if (::stat(file_.c_str(), &info) == 0 && info.st_size != pages * pageSize) {
+    if (::stat(file_.c_str(), &info) != 0) {
+      throw Error("cannot be reached (" + SystemReason(errno) + ")");
+    }
+    // With a write-ahead log the file lags behind the pages that SQLite counts until the log
+    // is written back, so there only whole pages tell a sound file from a cut one.
+    const bool sound =
+        writeAheadLog ? info.st_size % pageSize == 0 : info.st_size == pages * pageSize;
+    if (!sound) {
       throw Error("is damaged (it holds " + std::to_string(info.st_size) +
                   " bytes where its header gives " + std::to_string(pages) + " pages of " +
                   std::to_string(pageSize) + "); it is left as it is");
@@ -299,12 +469,21 @@ void SqliteRegistry::Inspect(bool wholeCheck) {
     }
   }
   if (applicationId == kApplicationId && version == kSchemaVersion) {
+    CheckSchema();
     hasSchema_ = true;
   } else if (applicationId != 0 || version != 0 || objects != 0) {
-    throw Error("is not a Serix registry but another program's SQLite database (application id " +
-                std::to_string(applicationId) + ", schema version " + std::to_string(version) +
-                "); it is left as it is");
+    throw Error(NotOurs(applicationId, version));
   }
+}
+
+void SqliteRegistry::CheckSchema() {
+  sqlite3* database = database_.get();
+  const std::string difference = SchemaDifference(SchemaObjects(database));
+  if (!difference.empty()) {
+    throw Error("is not a Serix registry: it carries the store's marks, but " + difference +
+                "; it is left as it is");
+  }
+  checkedSchemaVersion_ = Number(database, "PRAGMA schema_version");
 }
 
 template <typename Work>
@@ -313,20 +492,37 @@ auto SqliteRegistry::Transaction(Access access, Work&& work) {
   if (database == nullptr) return work(nullptr);
   bool schemaWritten = false;
   try {
+    CheckBeside();  // anything placed there since
     // A writer takes the write lock first, waiting for others within the busy timeout,
     // rather than finding it taken half way through.
     Execute(database, access == Access::kRead ? "BEGIN" : "BEGIN IMMEDIATE");
-    if (!hasSchema_) Inspect(false);  // another process may have written it since
+    if (!hasSchema_) {
+      Inspect(false);  // another process may have written it since
+    } else if (Number(database, "PRAGMA schema_version") != checkedSchemaVersion_) {
+      CheckSchema();  // another process has changed it since
+    }
     if (!hasSchema_ && access == Access::kCreate) {
       Execute(database, kSchema);
+      checkedSchemaVersion_ = Number(database, "PRAGMA schema_version");
       hasSchema_ = schemaWritten = true;
     }
     auto answer = work(hasSchema_ ? database : nullptr);
     Execute(database, "COMMIT");
+    if (busyMet_ && access != Access::kRead) {
+      busyMet_ = false;
+      sqlite3_busy_timeout(database, static_cast<int>(busyTimeout_.count()));
+    }
     return answer;
   } catch (const SqliteFailure& failure) {
     const RegistryStoreError error = ErrorOf(failure.code);  // before ROLLBACK sets its own
     Abandon(database, schemaWritten);
+    const int primary = failure.code & 0xFF;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+      // Waited out once: until a change gets through again, the store is taken to be still
+      // locked, so that one busy store costs one timeout and not one at every access.
+      busyMet_ = true;
+      sqlite3_busy_timeout(database, 0);
+    }
     throw error;
   } catch (...) {
     Abandon(database, schemaWritten);
@@ -418,6 +614,18 @@ void SqliteRegistry::ApplyChanges(std::string_view path,
       }
     }
     return true;
+  });
+}
+
+bool SqliteRegistry::IsOwnFile(const fs::path& other) const {
+  struct stat target {};
+  if (::stat(other.c_str(), &target) != 0) return false;
+  std::vector<std::string> own = {file_.string()};
+  for (const BesideFile& beside : kBesideFiles) own.push_back(file_.string() + beside.suffix);
+  return std::any_of(own.begin(), own.end(), [&target](const std::string& name) {
+    struct stat info {};
+    return ::stat(name.c_str(), &info) == 0 && info.st_dev == target.st_dev &&
+           info.st_ino == target.st_ino;
   });
 }
 

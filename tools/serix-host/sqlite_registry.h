@@ -8,14 +8,20 @@
 // application id and schema version; one that carries others is refused, never changed.
 //
 // Nothing is ever written to a file that is not this store: a symbolic link, a directory, a
-// FIFO or device, a file that cannot be read, one that is not a database, a damaged one or
-// another program's database each make every operation throw RegistryStoreError, naming the
-// file and the cause, and leave the file as it was. Reads create nothing; the first write
-// creates missing directories (0700) and the file (0600). A lock that another process keeps
-// for longer than the busy timeout ends the operation with an error, never an endless wait.
+// FIFO or device, a file that cannot be read, one that is not a database, a damaged one,
+// another program's database or one whose schema is not exactly ours each make every
+// operation throw RegistryStoreError, naming the file and the cause, and leave the file as it
+// was. The store is recognised from its header before SQLite opens it, so that SQLite never
+// rolls a journal or a WAL back into another program's database. Only the file itself and
+// the files SQLite keeps beside it (journal, WAL, shared memory) must not be links; folders
+// above it may be. Reads create nothing; the first write creates missing directories (0700)
+// and the file (0600). A lock that another process keeps for longer than the busy timeout
+// ends the operation with an error, never an endless wait, and until a change succeeds again
+// later operations do not wait at all: a busy store costs one timeout, not one per access.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 
@@ -47,6 +53,9 @@ class SqliteRegistry final : public portable::RegistryStore {
                     const std::vector<portable::RegistryChange>& changes) override;
 
   const std::filesystem::path& file() const { return file_; }
+  // Whether `other` is this store's file or one SQLite keeps beside it, by any name or link:
+  // writing it would destroy the store.
+  bool IsOwnFile(const std::filesystem::path& other) const;
 
  private:
   enum class Access { kRead, kChange, kCreate };
@@ -56,8 +65,14 @@ class SqliteRegistry final : public portable::RegistryStore {
 
   // The open database, checked; null when there is no file and access does not create one.
   sqlite3* Open(Access access);
+  // Refuses what SQLite must not meet: links, FIFOs or directories where it keeps its journal,
+  // WAL and shared memory, and (with the header) a file that is not this store.
+  void CheckBeside() const;
+  void CheckHeader(int descriptor) const;
   // Reads the database's marks (and with wholeCheck its structure) inside a transaction.
   void Inspect(bool wholeCheck);
+  // Refuses a store whose tables are not exactly the ones it makes.
+  void CheckSchema();
   // Runs work(database) in one transaction and answers what it answers; work gets null when
   // there is no store yet to read or change.
   template <typename Work>
@@ -72,6 +87,11 @@ class SqliteRegistry final : public portable::RegistryStore {
   std::chrono::milliseconds busyTimeout_;
   std::unique_ptr<sqlite3, Closer> database_;
   bool hasSchema_ = false;
+  // The schema cookie when the schema was last checked: another process changing the schema
+  // changes it.
+  std::int64_t checkedSchemaVersion_ = -1;
+  // A lock outlasted the busy timeout, and no change has succeeded since.
+  bool busyMet_ = false;
 };
 
 // Where the command line keeps the registry: serix/registry.db in $XDG_CONFIG_HOME, else in

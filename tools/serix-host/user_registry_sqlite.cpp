@@ -11,7 +11,9 @@ UserRegistry OpenUserRegistry(const std::string& file, std::string& /*why*/) {
   std::filesystem::path path = file.empty() ? DefaultRegistryFile() : std::filesystem::path(file);
   UserRegistry opened;
   opened.location = "file " + path.string();
-  opened.store = std::make_unique<SqliteRegistry>(std::move(path));
+  auto store = std::make_unique<SqliteRegistry>(std::move(path));
+  opened.ownsFile = [file = store.get()](const std::string& name) { return file->IsOwnFile(name); };
+  opened.store = std::move(store);
   return opened;
 }
 

@@ -57,6 +57,15 @@ namespace serix::platform {
 
 using portable::CurrentServices;
 
+namespace {
+
+void NoteStoreFailure(const portable::RegistryStoreError& error) {
+  std::string& failure = CurrentServices().storeFailure;
+  if (failure.empty()) failure = error.what();
+}
+
+}  // namespace
+
 // ERROR_REGISTRY_IO_FAILED: what Windows answers when the registry's own storage fails.
 constexpr std::int32_t kErrorRegistryIoFailed = 1016;
 
@@ -65,8 +74,9 @@ std::int32_t CreateUserKey(const char* path, RegistryKey& key) {
   if (services.denyCreate) return kErrorAccessDenied;
   try {
     services.registry->CreateKey(path);
-  } catch (const portable::RegistryStoreError&) {
+  } catch (const portable::RegistryStoreError& error) {
     // A store that cannot be used is a key that cannot be opened.
+    NoteStoreFailure(error);
     return kErrorAccessDenied;
   }
   for (std::size_t slot = 0; slot < portable::kMaxOpenKeys; ++slot) {
@@ -94,8 +104,9 @@ std::int32_t QueryValue(RegistryKey key, const char* name, std::uint32_t& type, 
   std::optional<portable::RegistryValue> value;
   try {
     value = CurrentServices().registry->GetValue(*path, name);
-  } catch (const portable::RegistryStoreError&) {
+  } catch (const portable::RegistryStoreError& error) {
     // A failed read, never a missing value that the plug-in would then write.
+    NoteStoreFailure(error);
     return kErrorRegistryIoFailed;
   }
   if (!value) return kErrorFileNotFound;
@@ -119,7 +130,8 @@ std::int32_t SetValue(RegistryKey key, const char* name, std::uint32_t type,
   portable::RegistryValue value{type, std::string(reinterpret_cast<const char*>(data), size)};
   try {
     services.registry->SetValue(*path, name, std::move(value));
-  } catch (const portable::RegistryStoreError&) {
+  } catch (const portable::RegistryStoreError& error) {
+    NoteStoreFailure(error);
     return kErrorRegistryIoFailed;
   }
   return kErrorSuccess;

@@ -32,6 +32,9 @@ struct Services {
   int beeps = 0;
   // Registry key handles the plug-in holds open now.
   int openKeys = 0;
+  // The first failure of the store that the registry functions answered as a registry error
+  // (its message), so that the host can name the store to the user; empty when none.
+  std::string storeFailure;
 };
 
 Services& CurrentServices();

@@ -1,0 +1,20 @@
+// Untrusted bytes (file names, key and value names, message texts) in the one-line messages
+// serix-host writes to a terminal.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace serix::host {
+
+// The bytes with every control character written as an escape (\r, \n, \t, else \xHH): the C0
+// controls, DEL, the C1 controls as UTF-8 encodes them, and bytes that are not UTF-8 (a lone
+// 0x9B is a control sequence to some terminals). Printable ASCII and other UTF-8 characters,
+// backslashes included, stay as they are, so that the text stays one line that sends no
+// escape sequence to the terminal.
+std::string TerminalLine(std::string_view bytes);
+
+// One byte as an escape: \r, \n, \t, else \xHH.
+std::string EscapedByte(unsigned char byte);
+
+}  // namespace serix::host
