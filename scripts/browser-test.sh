@@ -4,7 +4,8 @@
 # packages as tests/browser/package-lock.json pins them, and runs tests/browser/*.test.js in
 # Debian's Chromium against the unpacked page, with the native serix-host (preset default,
 # built here when missing) as the reference. TAP goes to standard output; the screenshot of a
-# date range to build/browser/output.
+# date range to build/browser/output. The page's module itself, from the wasm build, also meets
+# the native host on calls drawn at random (core.test.js).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -28,4 +29,5 @@ export SERIX_NATIVE_HOST="$root/build/default/tools/serix-host/serix-host"
 export SERIX_GUIDE_CASES="$root/build/default/tests/acceptance/guide.md.jsonl"
 export SERIX_GUIDE="$root/docs/guide.md"
 export SERIX_OUTPUT_DIR="$root/build/browser/output"
-exec node --test --test-reporter=tap tests/browser/
+export SERIX_PAGE_MODULE="$root/build/wasm/tools/playground/serix-playground-module.js"
+exec node --test --test-reporter=tap --test-timeout=600000 tests/browser/
