@@ -14,6 +14,7 @@
 #include "emulated_host.h"
 #include "linked_plugin.h"
 #include "memcpy_yardstick.h"
+#include "range_cases.h"
 
 namespace serix::bench {
 namespace {
@@ -109,49 +110,27 @@ void BM_Baseline_SnprintfPerValue(benchmark::State& state) {
   timer.Report(state);
 }
 
-void BM_PlainNumbers(benchmark::State& state) {
-  static const std::string expected = PlainNumbersExpected();
-  CreateRange(state, 10, "||1|1|100000|", 64000, expected);
-}
-
-void BM_PaddedWithPrefixAndSuffix(benchmark::State& state) {
-  // "Item 000001, " CR: 14 characters an entry; the room test stops it after 4571 entries.
-  CreateRange(state, 10, "-padding 6|Item |1|1|100000|, ", 63994);
-}
-
-void BM_LargeValuesNegativeStep(benchmark::State& state) {
-  // 571428572 values: the range runs until the room test stops it.
-  CreateRange(state, 10, "||2000000000|-7|-2000000000|", 64000);
-}
-
-void BM_DatesMonthFirst(benchmark::State& state) {
-  // 69881 days from 1 January 2000, 11 characters an entry.
-  CreateRange(state, 15, "-DateMMDDYYYY||730120|1|800000|", 64000);
-}
-
-void BM_DatesDayFirstEveryThirdDay(benchmark::State& state) {
-  // Every third day from 1 January 1601, day first with periods.
-  CreateRange(state, 15, "-DateDDMMYYYY -DateUsePeriod||584389|3|3652059|", 64000);
-}
-
-void BM_TenValues(benchmark::State& state) {
-  // "1" CR ... "9" CR "10" CR.
-  CreateRange(state, 1, "||1|1|10|", 21);
+// Case 1 is checked byte for byte against snprintf, the others by their length.
+void RegisterRangeCases() {
+  for (const RangeCase& range : kRangeCases) {
+    const std::string name = "BM_" + std::string(range.name);
+    benchmark::RegisterBenchmark(name.c_str(), [range](benchmark::State& state) {
+      static const std::string plainNumbers = PlainNumbersExpected();
+      CreateRange(state, range.targetRatio, range.argument, range.expectedLength,
+                  range.name == "PlainNumbers" ? std::string_view(plainNumbers)
+                                               : std::string_view());
+    });
+  }
 }
 
 BENCHMARK(BM_Yardstick_Memcpy64000);
 BENCHMARK(BM_Baseline_SnprintfPerValue);
-BENCHMARK(BM_PlainNumbers);
-BENCHMARK(BM_PaddedWithPrefixAndSuffix);
-BENCHMARK(BM_LargeValuesNegativeStep);
-BENCHMARK(BM_DatesMonthFirst);
-BENCHMARK(BM_DatesDayFirstEveryThirdDay);
-BENCHMARK(BM_TenValues);
 
 }  // namespace
 }  // namespace serix::bench
 
 int main(int argc, char** argv) {
+  serix::bench::RegisterRangeCases();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   serix::bench::yardstickSeconds = serix::bench::MeasureYardstickSeconds();

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native unit and acceptance tests, the same under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the Windows DLL under Wine (acceptance,
-# resources and the oracle tests against the real Windows functions), a bounded run of each
-# fuzzer, and the coverage floor of the plug-in's core. Installs what is missing first. SERIX_STAGES="native sanitize" runs a subset.
+# resources and the oracle tests against the real Windows functions), the WebAssembly build's
+# serix-host.js under Node (acceptance), the playground page of the release zip in Chromium, a
+# bounded run of each fuzzer, and the coverage floor of the plug-in's core. Installs what is
+# missing first. SERIX_STAGES="native sanitize" runs a subset.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-stages="${SERIX_STAGES:-native sanitize win32 fuzz coverage}"
+stages="${SERIX_STAGES:-native sanitize win32 wasm browser fuzz coverage}"
 fuzz_seconds="${SERIX_FUZZ_SECONDS:-60}"
 jobs="${SERIX_JOBS:-$(nproc)}"
 
@@ -78,11 +80,27 @@ run_windows() {
   run_preset win64
 }
 
+# The browser tests, their counts added from node's TAP summary ("# pass N", "# fail N").
+run_browser() {
+  echo "== browser: the playground page of the release zip in Chromium" >&2
+  local status=0 passes fails
+  scripts/browser-test.sh 2>&1 | tee "$log" || status=$?
+  passes="$(sed -nE 's/^# pass ([0-9]+)$/\1/p' "$log" | tail -n 1)"
+  fails="$(sed -nE 's/^# fail ([0-9]+)$/\1/p' "$log" | tail -n 1)"
+  passed=$((passed + ${passes:-0}))
+  failed=$((failed + ${fails:-0}))
+  # A run that failed before any test counts as one failure.
+  if [ "$status" -ne 0 ] && [ "${fails:-0}" -eq 0 ]; then failed=$((failed + 1)); fi
+  return "$status"
+}
+
 for stage in $stages; do
   case "$stage" in
     native) run_preset default ;;
     sanitize) run_preset sanitize ;;
     win32) run_windows ;;
+    wasm) run_preset wasm ;;
+    browser) run_browser ;;
     fuzz) scripts/fuzz.sh "$fuzz_seconds" ;;
     coverage) scripts/coverage.sh ;;
     *) echo "unknown stage: $stage" >&2; exit 2 ;;

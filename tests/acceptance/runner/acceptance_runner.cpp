@@ -10,6 +10,8 @@
 //   {"send": "TEXT", "expect": {...}}        a raw line, for requests that are not valid JSON
 //   "needs": "clock" (or a list)             skip the entry unless the host has these
 //                                            capabilities: clock, deny, beeps, open
+//   "calculation": "TEXT"                    what the playground page shows as the call's
+//                                            calculation (its browser tests read it; not here)
 //
 // Matching rules and macros: expectations.h. Fields that only some hosts give ("beeps",
 // "open") are dropped from an expectation when the host says it lacks them. Every mismatch is
@@ -222,7 +224,8 @@ class FileRun {
     Json entry = Json::parse(text, nullptr, false);
     if (!entry.is_object()) throw RunError(Where(lineNumber) + "an entry is one JSON object");
     for (const auto& [key, value] : entry.items()) {
-      if (key != "request" && key != "send" && key != "expect" && key != "needs") {
+      if (key != "request" && key != "send" && key != "expect" && key != "needs" &&
+          key != "calculation") {
         throw RunError(Where(lineNumber) + "unknown entry field \"" + key + "\"");
       }
     }

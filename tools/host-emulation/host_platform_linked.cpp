@@ -1,9 +1,12 @@
-// The host's platform natively: the plug-in linked into this process, steered through the
-// portable platform's control surface (platform/portable/services.h).
+// The host's platform where the plug-in is linked into the process (natively and in
+// WebAssembly), steered through the portable platform's control surface
+// (platform/portable/services.h). The user's own store is the front end's (user_registry.h).
 #include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -12,7 +15,7 @@
 #include "platform/portable/services.h"
 #include "resources/string_table.h"
 #include "settings/prefs_record.h"
-#include "sqlite_registry.h"
+#include "user_registry.h"
 
 namespace serix::host {
 namespace {
@@ -23,8 +26,8 @@ using portable::CurrentServices;
 // which forget it, so LoadPlugin points them back at it.
 struct ChosenRegistry {
   std::unique_ptr<portable::RegistryStore> store;
-  SqliteRegistry* file = nullptr;  // the store, when it is a file
   std::string location;
+  std::function<bool(const std::string&)> ownsFile;  // UserRegistry::ownsFile
 };
 
 ChosenRegistry& Chosen() {
@@ -63,18 +66,17 @@ PlatformCapabilities Capabilities() {
           .memoryRegistry = true};
 }
 
-bool OpenRegistry(const RegistryChoice& choice, std::string& /*why*/) {
+bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
   ChosenRegistry& chosen = Chosen();
   if (choice.kind == RegistryKind::kUser) {
-    std::filesystem::path file =
-        choice.file.empty() ? DefaultRegistryFile() : std::filesystem::path(choice.file);
-    chosen.location = "file " + file.string();
-    auto store = std::make_unique<SqliteRegistry>(std::move(file));
-    chosen.file = store.get();
-    chosen.store = std::move(store);
+    UserRegistry user = OpenUserRegistry(choice.file, why);
+    if (!user.store) return false;
+    chosen.location = std::move(user.location);
+    chosen.ownsFile = std::move(user.ownsFile);
+    chosen.store = std::move(user.store);
   } else {
     chosen.location = "memory";
-    chosen.file = nullptr;
+    chosen.ownsFile = nullptr;
     chosen.store = std::make_unique<portable::MemoryRegistry>();
   }
   ApplyChosenRegistry();
@@ -82,7 +84,7 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& /*why*/) {
 }
 
 bool IsRegistryFile(const std::string& file) {
-  return Chosen().file != nullptr && Chosen().file->IsOwnFile(file);
+  return Chosen().ownsFile && Chosen().ownsFile(file);
 }
 
 std::string PrefsKeyLocation() {

@@ -1,10 +1,12 @@
 // Everything serix-host needs from the machine it runs on, behind one narrow seam, so that the
-// host builds from one source for two platforms:
+// host builds from one source for each of its front ends:
 //
-//   host_platform_posix.cpp   the plug-in linked into the process, on the portable platform
-//                             layer: registry in memory or in SQLite, recorded message boxes
-//                             and beeps, a clock that the host sets.
-//   host_platform_win32.cpp   the real Serix.fmx (LoadLibraryA, GetProcAddress), its string
+//   host_platform_linked.cpp  the plug-in linked into the process, on the portable platform
+//                             layer: registry in memory or the front end's own store
+//                             (user_registry.h: SQLite natively, memory in WebAssembly),
+//                             recorded message boxes and beeps, a clock that the host sets.
+//   serix-host-windows/host_platform_win32.cpp
+//                             the real Serix.fmx (LoadLibraryA, GetProcAddress), its string
 //                             table (LoadStringA) and version block (the version API), the
 //                             real registry (HKEY_CURRENT_USER, or a private scratch key), a
 //                             thread that reads and closes the plug-in's message boxes, and
@@ -43,7 +45,8 @@ PlatformCapabilities Capabilities();
 // Where the preference key lives for this process.
 enum class RegistryKind {
   // The user's own: natively an SQLite database (`file`, or DefaultRegistryFile() of
-  // sqlite_registry.h when empty), on Windows the real HKEY_CURRENT_USER.
+  // sqlite_registry.h when empty), on Windows the real HKEY_CURRENT_USER, in WebAssembly a
+  // registry in memory.
   kUser,
   // Natively an in-memory registry that starts empty; not on Windows.
   kMemory,

@@ -77,7 +77,10 @@ class RelocatableBlock {
 
  private:
   void Allocate(std::uint32_t size) {
-    storage_ = std::make_unique_for_overwrite<char[]>(size + kGuardSize);
+    // Left uninitialised, as a memory manager hands out new blocks (and make_unique would
+    // spend time clearing them); not make_unique_for_overwrite, which emscripten's library
+    // lacks.
+    storage_.reset(new char[size + kGuardSize]);
     capacity_ = size;
     size_ = size;
     master_ = storage_.get();

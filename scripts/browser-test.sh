@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The playground page as a designer meets it: builds the release zip (preset win32, which builds
+# the page with preset wasm), unpacks it into build/browser/release, installs the browser tests'
+# packages as tests/browser/package-lock.json pins them, and runs tests/browser/*.test.js in
+# Debian's Chromium against the unpacked page, with the native serix-host (preset default,
+# built here when missing) as the reference. TAP goes to standard output; the screenshot of a
+# date range to build/browser/output. The page's module itself, from the wasm build, also meets
+# the native host on calls drawn at random (core.test.js).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+jobs="${SERIX_JOBS:-$(nproc)}"
+version="$(sed -nE 's/^project\(Serix VERSION ([0-9]+)\.([0-9]+).*/\1.\2/p' CMakeLists.txt)"
+
+[ -f build/default/CMakeCache.txt ] || cmake --preset default >/dev/null
+cmake --build --preset default -j "$jobs" --target serix-host serix_guide_cases >&2
+[ -f build/win32/CMakeCache.txt ] || cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j "$jobs" --target package-zip >&2
+
+unpacked=build/browser/release
+rm -rf "$unpacked"
+mkdir -p "$unpacked"
+unzip -q "dist/Serix-$version.zip" -d "$unpacked"
+
+(cd tests/browser && npm ci --no-audit --no-fund --prefer-offline >&2)
+
+export SERIX_RELEASE_DIR="$root/$unpacked/Serix-$version"
+export SERIX_NATIVE_HOST="$root/build/default/tools/serix-host/serix-host"
+export SERIX_GUIDE_CASES="$root/build/default/tests/acceptance/guide.md.jsonl"
+export SERIX_GUIDE="$root/docs/guide.md"
+export SERIX_OUTPUT_DIR="$root/build/browser/output"
+export SERIX_PAGE_MODULE="$root/build/wasm/tools/playground/serix-playground-module.js"
+exec node --test --test-reporter=tap --test-timeout=600000 tests/browser/

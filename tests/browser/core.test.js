@@ -1,0 +1,93 @@
+// The page's module (the plug-in and the host emulation in WebAssembly, as the page calls
+// them) against the native serix-host on calls drawn at random: every option, padding,
+// dates far and near, values at the 32-bit limits, empty and odd parameters, results cut at
+// 64000 characters, and other separators. The same seed gives the same calls.
+//
+//   SERIX_PAGE_MODULE   build/wasm/tools/playground/serix-playground-module.js
+//   SERIX_NATIVE_HOST   the native serix-host
+"use strict";
+const test = require("node:test");
+const assert = require("node:assert/strict");
+const { NativeHost } = require("./lib/native-host");
+
+const CALLS = 3000;
+
+// A small generator of its own, so that a failure can be run again from its seed.
+function random(seed) {
+  let state = seed >>> 0;
+  const next = () => {
+    state = (state + 0x6d2b79f5) >>> 0;
+    let t = state;
+    t = Math.imul(t ^ (t >>> 15), t | 1);
+    t ^= t + Math.imul(t ^ (t >>> 7), t | 61);
+    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
+  };
+  const pick = (list) => list[Math.floor(next() * list.length)];
+  return { next, pick };
+}
+
+function drawCall({ next, pick }, separator) {
+  const words = ["-padding " + pick(["0", "3", "12", "99", "100", "250", "007"]), "-DateMMDDYYYY",
+                 "-DateDDMMYYYY", "-DateUseDash", "-DateUsePeriod", "-noreturnatend",
+                 "-fieldsizewarning", "-PADDING 4", "x-noreturnatendy", "-padding"];
+  const options = words.filter(() => next() < 0.25).join(pick([" ", "", "  "]));
+  const values = ["0", "1", "-1", "7", "-3", "12/31/2001", "  42", "+5", "abc", "", " ",
+                  "2147483647", "-2147483648", "2147483646", "99999999999", "584389", "730120",
+                  "3652059", "3652061", "11259330", "-100000", "100000"];
+  const texts = ["", "Item ", "\u00e9\u0080\u00ff ", "a\rb", "\"\\", "x".repeat(1200)];
+  const name = pick(["Serx-CreateRange", "Serx-CreateRange", "Serx-CreateRange", "Serx-Options",
+                     "Serx-Version"]);
+  const parts = [options, pick(texts), pick(values), pick(values), pick(values), pick(texts)];
+  if (name === "Serx-Options") parts[0] = pick(["-setwarningdialogtext", "", "-SetWarningDialogText"]);
+  return { name, arg: parts.slice(0, 1 + Math.floor(next() * 6)).join(separator) };
+}
+
+test("the page's module gives the native host's result, byte for byte", async () => {
+  const createSerixModule = require(process.env.SERIX_PAGE_MODULE);
+  const module = await createSerixModule();
+  assert.equal(module._serix_start(), 4);
+  const host = new NativeHost(process.env.SERIX_NATIVE_HOST);
+  const seed = Number(process.env.SERIX_SEED || 20261209);
+  const draw = random(seed);
+  const bytesOf = (text) => Uint8Array.from(text, (c) => c.charCodeAt(0));
+  const call = (name, arg) => {
+    const pointers = [name + "\0", arg].map((text) => {
+      const at = module._malloc(text.length + 1);
+      module.HEAPU8.set(bytesOf(text), at);
+      return at;
+    });
+    const wrote = module._serix_call(pointers[0], pointers[1], arg.length);
+    pointers.forEach((at) => module._free(at));
+    const at = module._serix_result();
+    return { wrote, result: String.fromCharCode(...module.HEAPU8.subarray(at, at + module._serix_result_size())) };
+  };
+  try {
+    await host.request({ op: "initialise", version: 4 });
+    let clock = 600000;
+    for (let i = 0; i < CALLS; i++) {
+      if (i % 500 === 0) {
+        const token = draw.pick(["|", ";", "::", "|", "ab"]);
+        await host.request({ op: "registry", set: { SeparatorToken: token } });
+        const at = module._malloc(token.length);
+        module.HEAPU8.set(bytesOf(token), at);
+        const name = module._malloc(16);
+        module.HEAPU8.set(bytesOf("SeparatorToken\0"), name);
+        module._serix_registry_set_text(name, at, token.length);
+        module._free(at);
+        module._free(name);
+        draw.separator = token;
+      }
+      const { name, arg } = drawCall(draw, draw.separator || "|");
+      clock += 10000; // the page moves its clock on so before every call
+      await host.request({ op: "clock", ms: clock });
+      const expected = await host.request({ op: "function", name, arg });
+      const got = call(name, arg);
+      const what = `call ${i} of seed ${seed}: ${name} ${JSON.stringify(arg.slice(0, 120))}`;
+      assert.equal(expected.error, undefined, what);
+      assert.equal(got.wrote === 1, expected.touched, what);
+      if (expected.touched) assert.equal(got.result, expected.result, what);
+    }
+  } finally {
+    host.close();
+  }
+});

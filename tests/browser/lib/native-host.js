@@ -1,0 +1,24 @@
+// The native serix-host in session mode: the reference the page is compared with.
+"use strict";
+const { spawn } = require("node:child_process");
+const readline = require("node:readline");
+
+class NativeHost {
+  constructor(hostPath) {
+    this.child = spawn(hostPath, ["session"], { stdio: ["pipe", "pipe", "inherit"] });
+    this.lines = readline.createInterface({ input: this.child.stdout })[Symbol.asyncIterator]();
+  }
+
+  async request(request) {
+    this.child.stdin.write(JSON.stringify(request) + "\n");
+    const { value, done } = await this.lines.next();
+    if (done) throw new Error("serix-host ended its session");
+    return JSON.parse(value);
+  }
+
+  close() {
+    this.child.stdin.end();
+  }
+}
+
+module.exports = { NativeHost };

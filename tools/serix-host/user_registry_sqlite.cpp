@@ -1,0 +1,20 @@
+// The native host keeps the user's preference key in an SQLite database.
+#include <filesystem>
+#include <utility>
+
+#include "sqlite_registry.h"
+#include "user_registry.h"
+
+namespace serix::host {
+
+UserRegistry OpenUserRegistry(const std::string& file, std::string& /*why*/) {
+  std::filesystem::path path = file.empty() ? DefaultRegistryFile() : std::filesystem::path(file);
+  UserRegistry opened;
+  opened.location = "file " + path.string();
+  auto store = std::make_unique<SqliteRegistry>(std::move(path));
+  opened.ownsFile = [file = store.get()](const std::string& name) { return file->IsOwnFile(name); };
+  opened.store = std::move(store);
+  return opened;
+}
+
+}  // namespace serix::host
