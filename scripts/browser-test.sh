@@ -5,7 +5,7 @@
 # Debian's Chromium against the unpacked page, with the native serix-host (preset default,
 # built here when missing) as the reference. TAP goes to standard output; the screenshot of a
 # date range to build/browser/output. The page's module itself, from the wasm build, also meets
-# the native host on calls drawn at random (core.test.js).
+# the native host on calls drawn at random, and so does serix-host.js (core.test.js).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -14,6 +14,8 @@ version="$(sed -nE 's/^project\(Serix VERSION ([0-9]+)\.([0-9]+).*/\1.\2/p' CMak
 
 [ -f build/default/CMakeCache.txt ] || cmake --preset default >/dev/null
 cmake --build --preset default -j "$jobs" --target serix-host serix_guide_cases >&2
+[ -f build/wasm/CMakeCache.txt ] || cmake --preset wasm >/dev/null
+cmake --build --preset wasm -j "$jobs" --target serix-host serix-playground-module >&2
 [ -f build/win32/CMakeCache.txt ] || cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$jobs" --target package-zip >&2
 
@@ -30,4 +32,5 @@ export SERIX_GUIDE_CASES="$root/build/default/tests/acceptance/guide.md.jsonl"
 export SERIX_GUIDE="$root/docs/guide.md"
 export SERIX_OUTPUT_DIR="$root/build/browser/output"
 export SERIX_PAGE_MODULE="$root/build/wasm/tools/playground/serix-playground-module.js"
+export SERIX_HOST_JS="$root/build/wasm/tools/playground/serix-host.js"
 exec node --test --test-reporter=tap --test-timeout=600000 tests/browser/

@@ -1,9 +1,12 @@
 // The page's module (the plug-in and the host emulation in WebAssembly, as the page calls
-// them) against the native serix-host on calls drawn at random: every option, padding,
-// dates far and near, values at the 32-bit limits, empty and odd parameters, results cut at
-// 64000 characters, and other separators. The same seed gives the same calls.
+// them) and serix-host.js (the same build as a host under Node) against the native serix-host
+// on calls drawn at random: every option, padding, dates far and near, values at the 32-bit
+// limits, empty and odd parameters, results cut at 64000 characters, and other separators.
+// serix-host.js must answer every request exactly as the native host does, trace included.
+// The same seed gives the same calls.
 //
 //   SERIX_PAGE_MODULE   build/wasm/tools/playground/serix-playground-module.js
+//   SERIX_HOST_JS       build/wasm/tools/playground/serix-host.js
 //   SERIX_NATIVE_HOST   the native serix-host
 "use strict";
 const test = require("node:test");
@@ -42,11 +45,19 @@ function drawCall({ next, pick }, separator) {
   return { name, arg: parts.slice(0, 1 + Math.floor(next() * 6)).join(separator) };
 }
 
-test("the page's module gives the native host's result, byte for byte", async () => {
+test("the page's module and serix-host.js give the native host's answers, byte for byte",
+  async () => {
   const createSerixModule = require(process.env.SERIX_PAGE_MODULE);
   const module = await createSerixModule();
   assert.equal(module._serix_start(), 4);
   const host = new NativeHost(process.env.SERIX_NATIVE_HOST);
+  const hostJs = new NativeHost(["node", process.env.SERIX_HOST_JS]);
+  // Every request to both hosts; the native host's answer.
+  const ask = async (request) => {
+    const [answer, fromJs] = await Promise.all([host.request(request), hostJs.request(request)]);
+    assert.deepEqual(fromJs, answer, "serix-host.js on " + JSON.stringify(request).slice(0, 160));
+    return answer;
+  };
   const seed = Number(process.env.SERIX_SEED || 20261209);
   const draw = random(seed);
   const bytesOf = (text) => Uint8Array.from(text, (c) => c.charCodeAt(0));
@@ -62,12 +73,12 @@ test("the page's module gives the native host's result, byte for byte", async ()
     return { wrote, result: String.fromCharCode(...module.HEAPU8.subarray(at, at + module._serix_result_size())) };
   };
   try {
-    await host.request({ op: "initialise", version: 4 });
+    await ask({ op: "initialise", version: 4 });
     let clock = 600000;
     for (let i = 0; i < CALLS; i++) {
       if (i % 500 === 0) {
         const token = draw.pick(["|", ";", "::", "|", "ab"]);
-        await host.request({ op: "registry", set: { SeparatorToken: token } });
+        await ask({ op: "registry", set: { SeparatorToken: token } });
         const at = module._malloc(token.length);
         module.HEAPU8.set(bytesOf(token), at);
         const name = module._malloc(16);
@@ -79,8 +90,8 @@ test("the page's module gives the native host's result, byte for byte", async ()
       }
       const { name, arg } = drawCall(draw, draw.separator || "|");
       clock += 10000; // the page moves its clock on so before every call
-      await host.request({ op: "clock", ms: clock });
-      const expected = await host.request({ op: "function", name, arg });
+      await ask({ op: "clock", ms: clock });
+      const expected = await ask({ op: "function", name, arg });
       const got = call(name, arg);
       const what = `call ${i} of seed ${seed}: ${name} ${JSON.stringify(arg.slice(0, 120))}`;
       assert.equal(expected.error, undefined, what);
@@ -89,5 +100,6 @@ test("the page's module gives the native host's result, byte for byte", async ()
     }
   } finally {
     host.close();
+    hostJs.close();
   }
 });

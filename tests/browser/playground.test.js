@@ -14,6 +14,7 @@
 const test = require("node:test");
 const assert = require("node:assert/strict");
 const fs = require("node:fs");
+const http = require("node:http");
 const path = require("node:path");
 const { pathToFileURL } = require("node:url");
 
@@ -262,4 +263,27 @@ test("a date picked in the calendar becomes its day number, shown as its date", 
     await page.screenshot({ path: path.join(output, "playground-dates.png"), fullPage: true });
   }
   await page.close();
+});
+
+test("served over http, the page works as it does from a folder", async () => {
+  const server = http.createServer((request, response) => {
+    const name = path.basename(decodeURIComponent(new URL(request.url, "http://x").pathname));
+    fs.readFile(path.join(release, name), (error, bytes) => {
+      response.writeHead(error ? 404 : 200, { "Content-Type": "text/html; charset=utf-8" });
+      response.end(error ? "" : bytes);
+    });
+  });
+  await new Promise((listening) => server.listen(0, "127.0.0.1", listening));
+  const origin = `http://127.0.0.1:${server.address().port}/`;
+  const page = await openPage(browser, { server: origin });
+  try {
+    await ui.open(page, origin + "Serix-Playground.html#f=Serx-CreateRange&a=" +
+                  encodeURIComponent("-padding 3|Item |8|1|11|"));
+    assert.equal((await ui.shown(page)).result, "Item 008\nItem 009\nItem 010\nItem 011\n");
+    assert.deepEqual(page.outside, []);
+    assert.deepEqual(page.errors, []);
+  } finally {
+    await page.close();
+    server.close();
+  }
 });

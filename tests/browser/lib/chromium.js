@@ -19,17 +19,20 @@ async function launch() {
 }
 
 // A page with the network off; `outside` collects what it tried to reach beyond file: and
-// data: addresses, and `errors` its script errors.
-async function openPage(browser, { width = 1280, height = 1000 } = {}) {
+// data: addresses (and the `server` named, an http://127.0.0.1:PORT/ of the test's own), and
+// `errors` its script errors.
+async function openPage(browser, { width = 1280, height = 1000, server = null } = {}) {
   const page = await browser.newPage();
   await page.setViewport({ width, height });
-  await page.setOfflineMode(true);
+  await page.setOfflineMode(!server);
   page.outside = [];
   page.errors = [];
   await page.setRequestInterception(true);
   page.on("request", (request) => {
     const url = request.url();
-    if (/^(file|data|about|blob):/.test(url)) return request.continue();
+    if (/^(file|data|about|blob):/.test(url) || (server && url.startsWith(server))) {
+      return request.continue();
+    }
     page.outside.push(url);
     return request.abort();
   });

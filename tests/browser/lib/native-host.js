@@ -1,11 +1,13 @@
-// The native serix-host in session mode: the reference the page is compared with.
+// A serix-host in session mode: the native one is the reference the page is compared with.
 "use strict";
 const { spawn } = require("node:child_process");
 const readline = require("node:readline");
 
 class NativeHost {
-  constructor(hostPath) {
-    this.child = spawn(hostPath, ["session"], { stdio: ["pipe", "pipe", "inherit"] });
+  // The host program, or a command that runs it (["node", "serix-host.js"]).
+  constructor(host) {
+    const [program, ...words] = Array.isArray(host) ? host : [host];
+    this.child = spawn(program, [...words, "session"], { stdio: ["pipe", "pipe", "inherit"] });
     this.lines = readline.createInterface({ input: this.child.stdout })[Symbol.asyncIterator]();
   }
 
