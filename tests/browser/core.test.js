@@ -12,6 +12,7 @@
 const test = require("node:test");
 const assert = require("node:assert/strict");
 const { NativeHost } = require("./lib/native-host");
+const SerixCore = require("../../tools/playground/page/serix_core.js");
 
 const CALLS = 3000;
 
@@ -48,8 +49,8 @@ function drawCall({ next, pick }, separator) {
 test("the page's module and serix-host.js give the native host's answers, byte for byte",
   async () => {
   const createSerixModule = require(process.env.SERIX_PAGE_MODULE);
-  const module = await createSerixModule();
-  assert.equal(module._serix_start(), 4);
+  // The page's own way into the module; it starts the plug-in, and fails unless it answers 4.
+  const core = SerixCore.open(await createSerixModule());
   const host = new NativeHost(process.env.SERIX_NATIVE_HOST);
   const hostJs = new NativeHost(["node", process.env.SERIX_HOST_JS]);
   // Every request to both hosts; the native host's answer.
@@ -61,17 +62,6 @@ test("the page's module and serix-host.js give the native host's answers, byte f
   const seed = Number(process.env.SERIX_SEED || 20261209);
   const draw = random(seed);
   const bytesOf = (text) => Uint8Array.from(text, (c) => c.charCodeAt(0));
-  const call = (name, arg) => {
-    const pointers = [name + "\0", arg].map((text) => {
-      const at = module._malloc(text.length + 1);
-      module.HEAPU8.set(bytesOf(text), at);
-      return at;
-    });
-    const wrote = module._serix_call(pointers[0], pointers[1], arg.length);
-    pointers.forEach((at) => module._free(at));
-    const at = module._serix_result();
-    return { wrote, result: String.fromCharCode(...module.HEAPU8.subarray(at, at + module._serix_result_size())) };
-  };
   try {
     await ask({ op: "initialise", version: 4 });
     let clock = 600000;
@@ -79,24 +69,20 @@ test("the page's module and serix-host.js give the native host's answers, byte f
       if (i % 500 === 0) {
         const token = draw.pick(["|", ";", "::", "|", "ab"]);
         await ask({ op: "registry", set: { SeparatorToken: token } });
-        const at = module._malloc(token.length);
-        module.HEAPU8.set(bytesOf(token), at);
-        const name = module._malloc(16);
-        module.HEAPU8.set(bytesOf("SeparatorToken\0"), name);
-        module._serix_registry_set_text(name, at, token.length);
-        module._free(at);
-        module._free(name);
+        core.setRegistryText("SeparatorToken", bytesOf(token));
         draw.separator = token;
       }
       const { name, arg } = drawCall(draw, draw.separator || "|");
       clock += 10000; // the page moves its clock on so before every call
       await ask({ op: "clock", ms: clock });
       const expected = await ask({ op: "function", name, arg });
-      const got = call(name, arg);
+      const got = core.call(name, bytesOf(arg));
       const what = `call ${i} of seed ${seed}: ${name} ${JSON.stringify(arg.slice(0, 120))}`;
       assert.equal(expected.error, undefined, what);
-      assert.equal(got.wrote === 1, expected.touched, what);
-      if (expected.touched) assert.equal(got.result, expected.result, what);
+      assert.equal(got.wrote, expected.touched, what);
+      if (expected.touched) {
+        assert.equal(Buffer.from(got.result).toString("latin1"), expected.result, what);
+      }
     }
   } finally {
     host.close();

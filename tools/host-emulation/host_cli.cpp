@@ -29,8 +29,6 @@ constexpr const char* kExitCodes =
     "file that cannot be read or holds more than 16 MiB, a .reg file that cannot be imported,\n"
     "an export onto the registry itself); 3 the registry could not be used (damaged, busy,\n"
     "not readable or writable); 4 output could not be written.\n";
-constexpr std::uint32_t kTypeText = 1;    // REG_SZ
-constexpr std::uint32_t kTypeNumber = 4;  // REG_DWORD
 // Input files are read up to this size, as much as a request line of the session: far more
 // than any argument or .reg file needs, and a bound on an endless one (/dev/zero).
 constexpr std::size_t kMaxInputBytes = kMaxRequestLength;

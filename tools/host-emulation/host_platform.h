@@ -97,6 +97,8 @@ struct VersionBlock {
 std::optional<VersionBlock> ModuleVersion(const PluginModule& plugin, std::string& why);
 
 // A registry value as stored: its type (1 REG_SZ, 4 REG_DWORD, ...) and its bytes exactly.
+inline constexpr std::uint32_t kTypeText = 1;    // REG_SZ
+inline constexpr std::uint32_t kTypeNumber = 4;  // REG_DWORD
 struct StoredValue {
   std::uint32_t type = 0;
   std::string bytes;

@@ -9,9 +9,7 @@
 namespace serix::host {
 namespace {
 
-constexpr std::uint32_t kTypeText = 1;    // REG_SZ
 constexpr std::uint32_t kTypeBinary = 3;  // REG_BINARY, written "hex:"
-constexpr std::uint32_t kTypeNumber = 4;  // REG_DWORD
 constexpr std::string_view kHeader = "REGEDIT4";
 constexpr std::string_view kLineEnd = "\r\n";
 // regedit keeps hex lines within 80 characters.

@@ -284,9 +284,6 @@ Response Version(const Session& session) {
   return response;
 }
 
-constexpr std::uint32_t kTypeText = 1;    // REG_SZ
-constexpr std::uint32_t kTypeNumber = 4;  // REG_DWORD
-
 // A REG_SZ with exactly one zero, at its end, reads as its text; a REG_DWORD of four bytes as
 // its number; anything else as its type and bytes.
 Response ValueForResponse(const StoredValue& value) {

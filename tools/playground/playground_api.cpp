@@ -14,7 +14,6 @@
 //   serix_message_text(i) / _size     and its text
 //   serix_registry_set_text(name, text, size)   stores a REG_SZ value (terminating zero
 //                                     added), as a .reg file or regedit would
-//   serix_registry_delete(name)       deletes a value
 //   serix_registry_text(name)         a REG_SZ value without its zero: 1 when there is one,
 //                                     its bytes in serix_bytes() / _size()
 //   serix_reg_file(name)              the preference key's value `name` as a REGEDIT4 file,
@@ -39,16 +38,15 @@
 
 #include "emulated_host.h"
 #include "function_names.h"
+#include "host_platform.h"
 #include "range/civil_date.h"
 #include "range/range_values.h"
-#include "host_platform.h"
 #include "regedit4.h"
 
 namespace serix::host {
 namespace {
 
 constexpr std::int16_t kInterfaceVersion = 4;
-constexpr std::uint32_t kTextType = 1;
 constexpr std::uint32_t kMillisecondsBetweenTries = 10000;
 
 struct Playground {
@@ -157,21 +155,15 @@ EMSCRIPTEN_KEEPALIVE int serix_message_text_size(int index) {
 }
 
 EMSCRIPTEN_KEEPALIVE int serix_registry_set_text(const char* name, const char* text, int size) {
-  StoredValue value{kTextType, std::string(Bytes(text, size))};
+  StoredValue value{kTypeText, std::string(Bytes(text, size))};
   value.bytes.push_back('\0');
   std::string why;
   return WritePrefsValue(name, value, why) ? 1 : 0;
 }
 
-EMSCRIPTEN_KEEPALIVE int serix_registry_delete(const char* name) {
-  bool existed = false;
-  std::string why;
-  return DeletePrefsValue(name, existed, why) && existed ? 1 : 0;
-}
-
 EMSCRIPTEN_KEEPALIVE int serix_registry_text(const char* name) {
   std::optional<StoredValue> value = ReadValue(name);
-  if (!value || value->type != kTextType) return 0;
+  if (!value || value->type != kTypeText) return 0;
   std::string& text = value->bytes;
   const std::size_t zero = text.find('\0');
   if (zero != std::string::npos) text.resize(zero);

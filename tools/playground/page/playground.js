@@ -388,7 +388,6 @@
 
   function show() {
     var argument = argumentText();
-    showForm();
     showDates();
     showCalculation(argument);
     remember(argument);

@@ -35,8 +35,8 @@ var SerixCore = (function () {
     if (module._serix_start() !== 4) throw new Error("the plug-in did not start");
 
     return {
-      // { known, wrote, result, messages: [{caption, text}] }; known is false when the
-      // plug-in has no function of that name.
+      // { wrote, result, messages: [{caption, text}] }: whether the plug-in wrote a result,
+      // its bytes, and the message boxes the call showed.
       call: function (functionName, argumentBytes) {
         var outcome = withBytes(ascii(functionName), function (name) {
           return withBytes(argumentBytes, function (argument, size) {
@@ -51,7 +51,6 @@ var SerixCore = (function () {
           });
         }
         return {
-          known: outcome >= 0,
           wrote: outcome === 1,
           result: outcome === 1 ? copyOut(module._serix_result(), module._serix_result_size()) : null,
           messages: messages,
