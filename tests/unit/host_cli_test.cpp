@@ -337,7 +337,7 @@ TEST_F(HostCliPrefsTest, MistakesAgainstOneStoreChangeNothingTheyShouldNot) {
 // Every kind of value, exported and imported into an empty registry, comes back byte for byte;
 // an import that cannot be read, or names another key, changes nothing.
 TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
-  const std::vector<std::pair<std::string, StoredValue>> values = {
+  const std::vector<std::pair<std::string, RegistryValue>> values = {
       {"", {1, "default\0"s}},
       {"Binary", {3, std::string(100, '\xab') + "\0\r\n"s}},
       {"Empty", {0, ""}},
@@ -422,7 +422,7 @@ TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
   ASSERT_EQ(lf.status, kExitDone) << lf.err;
   const auto after = otherKey();
   EXPECT_EQ(after.size(), values.size() - 1);
-  EXPECT_EQ(after[1], (std::pair<std::string, StoredValue>{"Binary", {3, "\x01\x02"}}));
+  EXPECT_EQ(after[1], (std::pair<std::string, RegistryValue>{"Binary", {3, "\x01\x02"}}));
 }
 
 TEST(HostCli, StringsAndVersion) {

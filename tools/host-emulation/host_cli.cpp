@@ -260,18 +260,13 @@ int Call(Options options, std::istream& in, std::ostream& out, std::ostream& err
   return Emit(out, ShownResult(outcome.result, options.raw), err) ? kExitDone : kExitOutput;
 }
 
-void PrintValue(const StoredValue& value, std::ostringstream& out) {
-  const std::string& bytes = value.bytes;
-  if (value.type == kTypeText && !bytes.empty() && bytes.back() == '\0') {
-    out << "REG_SZ     \"" << Printable(std::string_view(bytes).substr(0, bytes.size() - 1)) << '"';
-  } else if (value.type == kTypeNumber && bytes.size() == 4) {
-    std::uint32_t number = 0;
-    for (auto at = bytes.rbegin(); at != bytes.rend(); ++at) {
-      number = (number << 8) | static_cast<unsigned char>(*at);
-    }
-    out << "REG_DWORD  " << number;
+void PrintValue(const RegistryValue& value, std::ostringstream& out) {
+  if (const std::optional<std::string_view> text = TextOf(value.type, value.bytes)) {
+    out << "REG_SZ     \"" << Printable(*text) << '"';
+  } else if (const std::optional<std::uint32_t> number = NumberOf(value.type, value.bytes)) {
+    out << "REG_DWORD  " << *number;
   } else {
-    out << "type " << value.type << "     bytes \"" << Printable(bytes) << '"';
+    out << "type " << value.type << "     bytes \"" << Printable(value.bytes) << '"';
   }
 }
 
@@ -338,7 +333,7 @@ int ImportPrefs(const Options& options, std::istream& in, std::ostream& err) {
     Fail(err, why);
     return kExitUsage;
   }
-  std::vector<PrefsChange> changes;
+  std::vector<RegistryChange> changes;
   if (!ReadRegedit4(*text, changes, why)) {
     Fail(err, (file == "-" ? std::string("standard input") : file) + ", " + why);
     return kExitUsage;
@@ -362,7 +357,7 @@ std::optional<std::uint32_t> ParseDword(std::string_view text) {
   return static_cast<std::uint32_t>(number);
 }
 
-int WriteValue(const Options& options, const StoredValue& value, std::ostream& err) {
+int WriteValue(const Options& options, const RegistryValue& value, std::ostream& err) {
   PlatformScope scope;
   if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
   std::string why;
@@ -374,7 +369,7 @@ int WriteValue(const Options& options, const StoredValue& value, std::ostream& e
 }
 
 int SetText(const Options& options, std::ostream& err) {
-  return WriteValue(options, {kTypeText, options.value + '\0'}, err);
+  return WriteValue(options, RegistryValue::Text(options.value), err);
 }
 
 int SetNumber(const Options& options, std::ostream& err) {
@@ -383,13 +378,7 @@ int SetNumber(const Options& options, std::ostream& err) {
     Fail(err, "\"" + options.value + "\" is not a whole number from -2147483648 to 4294967295");
     return kExitUsage;
   }
-  std::string bytes(4, '\0');
-  std::uint32_t bits = *number;
-  for (char& byte : bytes) {
-    byte = static_cast<char>(bits & 0xFF);
-    bits >>= 8;
-  }
-  return WriteValue(options, {kTypeNumber, bytes}, err);
+  return WriteValue(options, RegistryValue::Number(*number), err);
 }
 
 int DeleteValue(const Options& options, std::ostream& err) {

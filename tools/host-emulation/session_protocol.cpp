@@ -284,36 +284,24 @@ Response Version(const Session& session) {
   return response;
 }
 
-// A REG_SZ with exactly one zero, at its end, reads as its text; a REG_DWORD of four bytes as
-// its number; anything else as its type and bytes.
-Response ValueForResponse(const StoredValue& value) {
-  const std::string& bytes = value.bytes;
-  if (value.type == kTypeText && !bytes.empty() && bytes.find('\0') == bytes.size() - 1) {
-    return BytesToCodePoints(std::string_view(bytes).substr(0, bytes.size() - 1));
+// A text or a number as itself; anything else as its type and bytes.
+Response ValueForResponse(const RegistryValue& value) {
+  if (const std::optional<std::string_view> text = TextOf(value.type, value.bytes)) {
+    return BytesToCodePoints(*text);
   }
-  if (value.type == kTypeNumber && bytes.size() == 4) {
-    std::uint32_t number = 0;
-    for (int at = 3; at >= 0; --at) {
-      number = (number << 8) | static_cast<unsigned char>(bytes[static_cast<std::size_t>(at)]);
-    }
-    return number;
+  if (const std::optional<std::uint32_t> number = NumberOf(value.type, value.bytes)) {
+    return *number;
   }
   Response raw;
   raw["type"] = value.type;
-  raw["bytes"] = BytesToCodePoints(bytes);
+  raw["bytes"] = BytesToCodePoints(value.bytes);
   return raw;
 }
 
-StoredValue ValueFromRequest(const Json& value, const std::string& what) {
-  if (value.is_string()) return {kTypeText, Bytes(value, what) + '\0'};
-  const std::int64_t number = WholeNumber(value, what, INT32_MIN, UINT32_MAX);
-  auto bits = static_cast<std::uint32_t>(number);
-  std::string bytes(4, '\0');
-  for (char& byte : bytes) {
-    byte = static_cast<char>(bits & 0xFF);
-    bits >>= 8;
-  }
-  return {kTypeNumber, bytes};
+RegistryValue ValueFromRequest(const Json& value, const std::string& what) {
+  if (value.is_string()) return RegistryValue::Text(Bytes(value, what));
+  return RegistryValue::Number(
+      static_cast<std::uint32_t>(WholeNumber(value, what, INT32_MIN, UINT32_MAX)));
 }
 
 void Check(bool done, const std::string& why) {
@@ -348,10 +336,10 @@ Response RegistryGet() {
 Response RegistrySet(const Json& values) {
   if (!values.is_object()) Refuse("\"set\" must be an object of names and values");
   // Every value is checked before any is stored, so that a bad request changes nothing.
-  std::vector<std::pair<std::string, StoredValue>> stores;
+  std::vector<std::pair<std::string, RegistryValue>> stores;
   for (const auto& [name, value] : values.items()) {
     std::string bytes = Bytes(Json(name), "a value name");  // the name's code points
-    StoredValue stored = ValueFromRequest(value, "the value of \"" + bytes + "\"");
+    RegistryValue stored = ValueFromRequest(value, "the value of \"" + bytes + "\"");
     stores.emplace_back(std::move(bytes), std::move(stored));
   }
   std::string why;
@@ -362,9 +350,9 @@ Response RegistrySet(const Json& values) {
 Response RegistrySetRaw(const Json& raw) {
   if (!raw.is_object()) Refuse("\"set_raw\" must be an object with name, type and bytes");
   const std::string name = Bytes(Need(raw, "name", "set_raw"), "\"name\"");
-  const StoredValue value{static_cast<std::uint32_t>(
-                              WholeNumber(Need(raw, "type", "set_raw"), "\"type\"", 0, UINT32_MAX)),
-                          Bytes(Need(raw, "bytes", "set_raw"), "\"bytes\"")};
+  const RegistryValue value{static_cast<std::uint32_t>(WholeNumber(Need(raw, "type", "set_raw"),
+                                                                   "\"type\"", 0, UINT32_MAX)),
+                            Bytes(Need(raw, "bytes", "set_raw"), "\"bytes\"")};
   std::string why;
   Check(WritePrefsValue(name, value, why), why);
   return Ok();

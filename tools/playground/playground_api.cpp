@@ -77,7 +77,7 @@ const ShownMessage* Message(int index) {
   return &messages[static_cast<std::size_t>(index)];
 }
 
-std::optional<StoredValue> ReadValue(std::string_view name) {
+std::optional<RegistryValue> ReadValue(std::string_view name) {
   PrefsKeyState key;
   std::string why;
   if (!ReadPrefsKey(key, why)) return std::nullopt;
@@ -155,15 +155,13 @@ EMSCRIPTEN_KEEPALIVE int serix_message_text_size(int index) {
 }
 
 EMSCRIPTEN_KEEPALIVE int serix_registry_set_text(const char* name, const char* text, int size) {
-  StoredValue value{kTypeText, std::string(Bytes(text, size))};
-  value.bytes.push_back('\0');
   std::string why;
-  return WritePrefsValue(name, value, why) ? 1 : 0;
+  return WritePrefsValue(name, serix::RegistryValue::Text(Bytes(text, size)), why) ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE int serix_registry_text(const char* name) {
-  std::optional<StoredValue> value = ReadValue(name);
-  if (!value || value->type != kTypeText) return 0;
+  std::optional<serix::RegistryValue> value = ReadValue(name);
+  if (!value || value->type != serix::kTypeText) return 0;
   std::string& text = value->bytes;
   const std::size_t zero = text.find('\0');
   if (zero != std::string::npos) text.resize(zero);
@@ -172,7 +170,7 @@ EMSCRIPTEN_KEEPALIVE int serix_registry_text(const char* name) {
 }
 
 EMSCRIPTEN_KEEPALIVE int serix_reg_file(const char* name) {
-  std::optional<StoredValue> value = ReadValue(name);
+  std::optional<serix::RegistryValue> value = ReadValue(name);
   if (!value) return 0;
   std::string text;
   std::string why;

@@ -17,13 +17,13 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ascii_case.h"
+
 namespace serix::host {
 namespace {
 
 namespace fs = std::filesystem;
-using portable::RegistryChange;
 using portable::RegistryStoreError;
-using portable::RegistryValue;
 using portable::RegistryValues;
 
 // "Serx" in the database header: this store's mark, so that another program's database is
@@ -189,12 +189,10 @@ std::string SchemaDifference(const std::vector<SchemaObject>& objects) {
 }
 
 // Names and paths as they are compared: only the ASCII letters A to Z folded, as Windows does.
-// Compared as blobs, byte by byte, this orders them as CaseInsensitiveLess does.
+// Compared as blobs, byte by byte, this orders them as LessIgnoringAsciiCase does.
 std::string Folded(std::string_view text) {
   std::string folded(text);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  }
+  for (char& c : folded) c = FoldAscii(c);
   return folded;
 }
 

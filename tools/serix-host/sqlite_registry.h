@@ -43,14 +43,11 @@ class SqliteRegistry final : public portable::RegistryStore {
 
   void CreateKey(std::string_view path) override;
   std::optional<portable::RegistryValues> ReadKey(std::string_view path) override;
-  std::optional<portable::RegistryValue> GetValue(std::string_view path,
-                                                  std::string_view name) override;
-  void SetValue(std::string_view path, std::string_view name,
-                portable::RegistryValue value) override;
+  std::optional<RegistryValue> GetValue(std::string_view path, std::string_view name) override;
+  void SetValue(std::string_view path, std::string_view name, RegistryValue value) override;
   bool DeleteValue(std::string_view path, std::string_view name) override;
   void DeleteKey(std::string_view path) override;
-  void ApplyChanges(std::string_view path,
-                    const std::vector<portable::RegistryChange>& changes) override;
+  void ApplyChanges(std::string_view path, const std::vector<RegistryChange>& changes) override;
 
   const std::filesystem::path& file() const { return file_; }
   // Whether `other` is this store's file or one SQLite keeps beside it, by any name or link:
