@@ -92,7 +92,7 @@ Json ParseRequest(std::string_view line) {
   return request;
 }
 
-const Json* Find(const Json& object, const char* name) {
+const Json* Find(const Json& object, std::string_view name) {
   const auto found = object.find(name);
   return found == object.end() ? nullptr : &*found;
 }
@@ -156,7 +156,7 @@ void AddUnexpectedMessages(Response& response, const PluginCallEffects& effects)
   if (!effects.messages.empty()) response["alerts"] = Messages(effects.messages);
 }
 
-Response Capabilities() {
+Response Capabilities(Session& /*session*/, const Json& /*request*/) {
   const PlatformCapabilities capabilities = host::Capabilities();
   Response response;
   response["platform"] = std::string(capabilities.platform);
@@ -261,7 +261,7 @@ Response Function(Session& session, const Json& request) {
   return response;
 }
 
-Response Strings(const Session& session) {
+Response Strings(Session& session, const Json& /*request*/) {
   Response strings = Response::object();
   for (const auto& [id, text] : ModuleStrings(session.plugin())) {
     strings[std::to_string(id)] = BytesToCodePoints(text);
@@ -271,7 +271,7 @@ Response Strings(const Session& session) {
   return response;
 }
 
-Response Version(const Session& session) {
+Response Version(Session& session, const Json& /*request*/) {
   std::string why;
   const std::optional<VersionBlock> block = ModuleVersion(session.plugin(), why);
   if (!block) Refuse(why);
@@ -314,7 +314,8 @@ Response Ok() {
   return response;
 }
 
-Response RegistryGet() {
+Response RegistryGet(const Json& argument) {
+  if (!IsTrue(argument)) Refuse("\"get\" must be true");
   PrefsKeyState state;
   std::string why;
   Check(ReadPrefsKey(state, why), why);
@@ -384,38 +385,54 @@ Response RegistryDeny(const Json& denial) {
   return Ok();
 }
 
-Response Registry(const Json& request) {
-  static constexpr const char* kActions[] = {"get",    "set",        "set_raw",
-                                             "delete", "delete_key", "deny"};
-  const char* action = nullptr;
+Response RegistryDeleteKey(const Json& argument) {
+  if (!IsTrue(argument)) Refuse("\"delete_key\" must be true");
+  std::string why;
+  Check(DeletePrefsKey(why), why);
+  return Ok();
+}
+
+// A name and what answers it: the session's ops, and the registry's actions.
+template <typename Run>
+struct Entry {
+  std::string_view name;
+  Run run;
+};
+
+template <typename Run, std::size_t count>
+std::string Names(const Entry<Run> (&table)[count]) {
+  std::string names;
+  for (const Entry<Run>& entry : table) {
+    names += (names.empty() ? "" : ", ") + std::string(entry.name);
+  }
+  return names;
+}
+
+// One field of the request names the action and carries its argument.
+constexpr Entry<Response (*)(const Json&)> kRegistryActions[] = {
+    {"get", RegistryGet},
+    {"set", RegistrySet},
+    {"set_raw", RegistrySetRaw},
+    {"delete", RegistryDelete},
+    {"delete_key", RegistryDeleteKey},
+    {"deny", RegistryDeny},
+};
+
+Response Registry(Session& /*session*/, const Json& request) {
+  const Entry<Response (*)(const Json&)>* chosen = nullptr;
   int actions = 0;
-  for (const char* candidate : kActions) {
-    if (Find(request, candidate) == nullptr) continue;
-    action = candidate;
+  for (const auto& action : kRegistryActions) {
+    if (Find(request, action.name) == nullptr) continue;
+    chosen = &action;
     ++actions;
   }
   if (actions != 1) {
-    Refuse("a registry request needs exactly one of get, set, set_raw, delete, delete_key, deny");
+    Refuse("a registry request needs exactly one of " + Names(kRegistryActions));
   }
-  const Json& argument = *Find(request, action);
-  const std::string_view chosen = action;
-  if (chosen == "get") {
-    if (!IsTrue(argument)) Refuse("\"get\" must be true");
-    return RegistryGet();
-  }
-  if (chosen == "set") return RegistrySet(argument);
-  if (chosen == "set_raw") return RegistrySetRaw(argument);
-  if (chosen == "delete") return RegistryDelete(argument);
-  if (chosen == "delete_key") {
-    if (!IsTrue(argument)) Refuse("\"delete_key\" must be true");
-    std::string why;
-    Check(DeletePrefsKey(why), why);
-    return Ok();
-  }
-  return RegistryDeny(argument);
+  return chosen->run(*Find(request, chosen->name));
 }
 
-Response Clock(const Json& request) {
+Response Clock(Session& /*session*/, const Json& request) {
   const auto milliseconds = static_cast<std::uint32_t>(
       WholeNumber(Need(request, "ms", "clock"), "\"ms\"", 0, UINT32_MAX));
   std::string why;
@@ -423,20 +440,21 @@ Response Clock(const Json& request) {
   return Ok();
 }
 
+constexpr Entry<Response (*)(Session&, const Json&)> kOps[] = {
+    {"capabilities", Capabilities}, {"initialise", Initialise}, {"event", Event},
+    {"function", Function},         {"strings", Strings},       {"version", Version},
+    {"registry", Registry},         {"clock", Clock},
+};
+
 Response Answer(Session& session, const Json& request) {
   const Json* op = Find(request, "op");
-  if (op == nullptr) Refuse("request has no \"op\"");
-  if (!op->is_string()) Refuse("\"op\" must be a text");
+  if (op == nullptr) Refuse("request has no \"op\"; the ops are " + Names(kOps));
+  if (!op->is_string()) Refuse("\"op\" must be a text: one of " + Names(kOps));
   const std::string& name = op->get_ref<const std::string&>();
-  if (name == "capabilities") return Capabilities();
-  if (name == "initialise") return Initialise(session, request);
-  if (name == "event") return Event(session, request);
-  if (name == "function") return Function(session, request);
-  if (name == "strings") return Strings(session);
-  if (name == "version") return Version(session);
-  if (name == "registry") return Registry(request);
-  if (name == "clock") return Clock(request);
-  Refuse("unknown op \"" + name + "\"");
+  for (const auto& entry : kOps) {
+    if (entry.name == name) return entry.run(session, request);
+  }
+  Refuse("unknown op \"" + name + "\"; the ops are " + Names(kOps));
 }
 
 }  // namespace
