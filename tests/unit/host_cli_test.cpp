@@ -204,6 +204,7 @@ TEST(HostCli, HelpEverywhere) {
   for (const std::vector<std::string>& words : {std::vector<std::string>{"--help"},
                                                 {"-h"},
                                                 {"call", "--help"},
+                                                {"call", "Serx-Version", "-h"},
                                                 {"prefs", "--help"},
                                                 {"prefs", "set", "--help"},
                                                 {"strings", "--help"},
@@ -442,38 +443,6 @@ TEST(HostCli, SessionStartsWithAnEmptyMemoryRegistry) {
   const Ran run = Command({"session"}, "{\"op\":\"registry\",\"get\":true}\n");
   EXPECT_EQ(run.status, kExitDone);
   EXPECT_EQ(run.out, "{\"key\":false,\"values\":{},\"open\":0}\n");
-}
-
-struct Marking {
-  std::vector<std::string> typed;
-  std::vector<std::string> marked;
-};
-
-TEST(HostCli, MarkPositionals) {
-  const Marking cases[] = {
-      {{"call", "Serx-CreateRange", "-padding 3|x|1|1|2|"},
-       {"call", "--", "Serx-CreateRange", "-padding 3|x|1|1|2|"}},
-      {{"call", "--raw", "N", "-h"}, {"call", "--raw", "-h", "--", "N"}},
-      {{"call", "N", "--registry", "memory", "-x"},
-       {"call", "--registry", "memory", "--", "N", "-x"}},
-      {{"call", "--registry=f", "N", "--", "--raw"}, {"call", "--registry=f", "--", "N", "--raw"}},
-      {{"call", "--rwa", "N"}, {"call", "--rwa", "--", "N"}},
-      {{"call", "N", "--rwa"}, {"call", "--", "N", "--rwa"}},
-      {{"prefs", "--registry", "f", "set", "SeparatorToken", "-"},
-       {"prefs", "--registry", "f", "set", "--", "SeparatorToken", "-"}},
-      {{"prefs", "set-number", "Version", "-1"}, {"prefs", "set-number", "--", "Version", "-1"}},
-      {{"prefs", "set", "--", "SeparatorToken", "--"},
-       {"prefs", "set", "--", "SeparatorToken", "--"}},
-      {{"call", "N", "--registry"}, {"call", "N", "--registry"}},
-      {{"call", "N", "--registry", "--", "x"}, {"call", "N", "--registry", "--", "x"}},
-      {{"prefs"}, {"prefs"}},
-      {{"strings", "-x"}, {"strings", "-x"}},
-      {{"session", "--registry", "call"}, {"session", "--registry", "call"}},
-      {{}, {}},
-  };
-  for (const Marking& marking : cases) {
-    EXPECT_EQ(MarkPositionals(marking.typed), marking.marked) << marking.typed.size();
-  }
 }
 
 }  // namespace
