@@ -48,3 +48,26 @@ if [ "$status" -ne 4 ] || ! grep -q "cannot write standard output (Bad file desc
   exit 1
 fi
 echo "closed standard output: status 4, $(cat "$work/closed")"
+
+# Standard input that cannot be read ends a session with one line and status 2; input that
+# comes late on a non-blocking descriptor (a producer that set O_NONBLOCK) is waited for.
+status=0
+"$host" session </ >/dev/null 2>"$work/dir" || status=$?
+if [ "$status" -ne 2 ] || [ "$(wc -l <"$work/dir")" -ne 1 ] ||
+  ! grep -q "cannot read standard input (Is a directory)" "$work/dir"; then
+  echo "FAIL: a directory as standard input gave status $status: $(cat "$work/dir")" >&2
+  exit 1
+fi
+late() {
+  { sleep 0.3; printf '%s' "$1"; } |
+    perl -MFcntl -e 'fcntl(STDIN, F_SETFL, O_NONBLOCK) or die; exec @ARGV' "$host" "${@:2}"
+}
+key='[HKEY_CURRENT_USER\Software\Vexa\Vexa Plug-in General Prefs]'
+if ! out=$(late '{"op":"capabilities"}' session) || [[ $out != *posix* ]] ||
+  ! out=$(late '|x|1|1|2|' call Serx-CreateRange --registry memory --arg-file -) ||
+  [ "$out" != "$(printf 'x1\nx2')" ] ||
+  ! out=$(late "$(printf 'REGEDIT4\n\n%s\n"A"="b"' "$key")" prefs --registry memory import - 2>&1); then
+  echo "FAIL: late input on a non-blocking standard input: $out" >&2
+  exit 1
+fi
+echo "unreadable and late standard input: $(cat "$work/dir"); late input read"

@@ -204,7 +204,8 @@ TEST_F(HostSessionTest, RunSessionAnswersEveryLineFlushed) {
       "garbage\n"
       "{\"op\":\"function\",\"index\":0}");  // the last line has no line end
   std::ostringstream out;
-  RunSession(session(), in, out);
+  std::string why;
+  RunSession(session(), in, out, why);
   std::istringstream lines(out.str());
   std::vector<Json> responses;
   for (std::string line; std::getline(lines, line);) responses.push_back(Json::parse(line));
@@ -221,7 +222,8 @@ TEST_F(HostSessionTest, RunSessionRefusesAnOverlongLineAndReadsTheNext) {
   input += "\"}\n{\"op\":\"capabilities\"}\n";
   std::istringstream in(input);
   std::ostringstream out;
-  RunSession(session(), in, out);
+  std::string why;
+  RunSession(session(), in, out, why);
   std::istringstream lines(out.str());
   std::string first;
   std::string second;

@@ -452,7 +452,13 @@ int RunSessionCommand(const Options& options, std::istream& in, std::ostream& ou
   const std::optional<PluginModule> plugin = Load(options, err);
   if (!plugin) return kExitUsage;
   Session session(*plugin);
-  if (RunSession(session, in, out)) return kExitDone;
+  std::string why;
+  const SessionEnd end = RunSession(session, in, out, why);
+  if (end == SessionEnd::kInputEnded) return kExitDone;
+  if (end == SessionEnd::kInputUnreadable) {
+    Fail(err, "cannot read standard input (" + why + "); the session ends");
+    return kExitUsage;
+  }
   const int error = errno;
   Fail(err, "cannot write a response to standard output (" + SystemReason(error) +
                 "); the session ends");

@@ -81,8 +81,8 @@ void ShutdownPlatform();
 
 // Makes standard input and output carry bytes unchanged (on Windows: binary mode, no CR added
 // before LF), and makes a failed write of them fail visibly (natively: a closed pipe is an
-// error, not a signal; a closed descriptor stays closed to other files). Called once, first
-// thing.
+// error, not a signal; a closed descriptor stays closed to other files; input not there yet on
+// a non-blocking descriptor is waited for). Called once, after std::ios::sync_with_stdio.
 void PrepareStandardStreams();
 
 // The module's string table, every string by id.

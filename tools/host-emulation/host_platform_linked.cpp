@@ -2,12 +2,17 @@
 // WebAssembly), steered through the portable platform's control surface
 // (platform/portable/services.h). The user's own store is the front end's (user_registry.h).
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <functional>
+#include <ios>
+#include <iostream>
 #include <memory>
+#include <streambuf>
+#include <system_error>
 #include <utility>
 
 #include "host_platform.h"
@@ -54,6 +59,36 @@ bool Guarded(std::string& why, Work&& work) {
 void ApplyChosenRegistry() {
   if (Chosen().store) CurrentServices().registry = Chosen().store.get();
 }
+
+// Standard input read from its descriptor: input that has not come yet on a non-blocking
+// descriptor (a producer that set O_NONBLOCK on a shared pipe) is waited for, and a read that
+// fails (a directory, a closed descriptor) throws std::ios_base::failure with the system's
+// reason, as the library's own file buffer does.
+class StandardInput final : public std::streambuf {
+ protected:
+  int_type underflow() override {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    while (true) {
+      const ssize_t got = ::read(STDIN_FILENO, buffer_, sizeof buffer_);
+      if (got > 0) {
+        setg(buffer_, buffer_, buffer_ + got);
+        return traits_type::to_int_type(*gptr());
+      }
+      if (got == 0) return traits_type::eof();
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        pollfd waiting{STDIN_FILENO, POLLIN, 0};
+        ::poll(&waiting, 1, -1);
+        continue;
+      }
+      throw std::ios_base::failure("cannot read standard input",
+                                   std::error_code(errno, std::system_category()));
+    }
+  }
+
+ private:
+  char buffer_[65536];
+};
 
 }  // namespace
 
@@ -111,6 +146,8 @@ void ShutdownPlatform() {
 void PrepareStandardStreams() {
   // A reader that has gone makes writes fail with EPIPE, reported like any failed write.
   ::signal(SIGPIPE, SIG_IGN);
+  static StandardInput input;
+  std::cin.rdbuf(&input);
   // A standard descriptor that was closed is held by /dev/null opened the wrong way round, so
   // that using it still fails and no file opened later (the registry) can take its place.
   for (const int fd : {0, 1, 2}) {

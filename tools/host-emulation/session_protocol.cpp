@@ -466,22 +466,28 @@ std::string HandleRequestLine(Session& session, std::string_view line) {
   }
 }
 
-bool RunSession(Session& session, std::istream& in, std::ostream& out) {
+SessionEnd RunSession(Session& session, std::istream& in, std::ostream& out, std::string& why) {
   std::streambuf& input = *in.rdbuf();
   std::string line;
   using Traits = std::char_traits<char>;
-  for (Traits::int_type c = input.sbumpc(); !Traits::eq_int_type(c, Traits::eof());
-       c = input.sbumpc()) {
-    line.clear();
-    // A line longer than the limit is kept one character past it, enough to be refused.
-    for (; !Traits::eq_int_type(c, Traits::eof()) && c != '\n'; c = input.sbumpc()) {
-      if (line.size() <= kMaxRequestLength) line += Traits::to_char_type(c);
+  // A stream buffer reports a failed read (a directory, a closed descriptor) by throwing.
+  try {
+    for (Traits::int_type c = input.sbumpc(); !Traits::eq_int_type(c, Traits::eof());
+         c = input.sbumpc()) {
+      line.clear();
+      // A line longer than the limit is kept one character past it, enough to be refused.
+      for (; !Traits::eq_int_type(c, Traits::eof()) && c != '\n'; c = input.sbumpc()) {
+        if (line.size() <= kMaxRequestLength) line += Traits::to_char_type(c);
+      }
+      out << HandleRequestLine(session, line) << '\n' << std::flush;
+      if (!out) return SessionEnd::kOutputFailed;
+      if (Traits::eq_int_type(c, Traits::eof())) break;
     }
-    out << HandleRequestLine(session, line) << '\n' << std::flush;
-    if (!out) return false;
-    if (Traits::eq_int_type(c, Traits::eof())) break;
+  } catch (const std::ios_base::failure& failure) {
+    why = failure.code().value() != 0 ? failure.code().message() : failure.what();
+    return SessionEnd::kInputUnreadable;
   }
-  return true;
+  return SessionEnd::kInputEnded;
 }
 
 }  // namespace serix::host
