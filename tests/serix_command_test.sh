@@ -71,3 +71,54 @@ if ! out=$(late '{"op":"capabilities"}' session) || [[ $out != *posix* ]] ||
   exit 1
 fi
 echo "unreadable and late standard input: $(cat "$work/dir"); late input read"
+
+# An export to standard output appended to the store itself is refused; the store is kept.
+store=$work/registry.db
+"$host" prefs --registry "$store" set A kept
+status=0
+"$host" prefs --registry "$store" export >>"$store" 2>"$work/onto" || status=$?
+if [ "$status" -ne 2 ] || ! grep -q "will not export onto standard output" "$work/onto" ||
+  ! "$host" prefs --registry "$store" | grep -q '"kept"'; then
+  echo "FAIL: export appended to the store gave status $status: $(cat "$work/onto")" >&2
+  exit 1
+fi
+echo "export appended to the store: $(cat "$work/onto")"
+
+# A reader that has gone: status 4 and one line, with SIGPIPE at its default disposition here.
+trap - PIPE
+for command in session strings; do
+  {
+    sleep 0.3
+    status=0
+    echo '{"op":"capabilities"}' | "$host" "$command" 2>"$work/pipe" || status=$?
+    echo "$status" >"$work/status"
+  } | true
+  if [ "$(cat "$work/status")" -ne 4 ] || [ "$(wc -l <"$work/pipe")" -ne 1 ] ||
+    ! grep -q "(Broken pipe)" "$work/pipe"; then
+    echo "FAIL: $command to a closed pipe: status $(cat "$work/status"), $(cat "$work/pipe")" >&2
+    exit 1
+  fi
+done
+echo "closed pipe: status 4, $(cat "$work/pipe")"
+
+# Writers at once take the lock in turns: three processes importing and setting all succeed.
+{
+  printf 'REGEDIT4\r\n\r\n%s\r\n' "$key"
+  for n in $(seq 1 3000); do printf '"Value%d"=dword:%08x\r\n' "$n" "$n"; done
+} >"$work/many.reg"
+for writer in 1 2 3; do
+  (
+    for round in 1 2 3; do
+      "$host" prefs --registry "$work/shared.db" import "$work/many.reg" &&
+        "$host" prefs --registry "$work/shared.db" set "Writer$writer" "$round" || exit 1
+    done
+  ) 2>"$work/writer$writer" &
+  writers[writer]=$!
+done
+for writer in 1 2 3; do
+  if ! wait "${writers[writer]}"; then
+    echo "FAIL: writer $writer of three at once: $(cat "$work/writer$writer")" >&2
+    exit 1
+  fi
+done
+echo "three writers at once: all succeeded"

@@ -67,6 +67,12 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& why);
 // a file SQLite keeps beside it, by any name or link; never on Windows.
 bool IsRegistryFile(const std::string& file);
 
+// Replaces `file` with `bytes` whole: a new file beside it, flushed to disk, then renamed over
+// it (through a link, its target), so that on any failure the file is as it was and the new
+// one is gone. A file that is no regular file (a device, a FIFO) is written in place. False,
+// saying why ("cannot write FILE (reason)").
+bool WriteWholeFile(const std::string& file, std::string_view bytes, std::string& why);
+
 // Where the preference key is, for people: "HKEY_CURRENT_USER\Software\...", and natively the
 // file or "memory" it is kept in.
 std::string PrefsKeyLocation();

@@ -4,9 +4,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <ios>
 #include <iostream>
@@ -120,6 +123,59 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
 
 bool IsRegistryFile(const std::string& file) {
   return Chosen().ownsFile && Chosen().ownsFile(file);
+}
+
+namespace {
+
+bool WriteAll(int descriptor, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& file, std::string_view bytes, std::string& why) {
+  const auto failed = [&](int error) {
+    why = "cannot write " + file + " (" + std::strerror(error != 0 ? error : EIO) + ")";
+    return false;
+  };
+  struct stat info {};
+  const bool exists = ::stat(file.c_str(), &info) == 0;
+  if (exists && !S_ISREG(info.st_mode)) {
+    const int descriptor = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (descriptor < 0) return failed(errno);
+    const bool written = WriteAll(descriptor, bytes);
+    const int error = errno;
+    ::close(descriptor);
+    return written || failed(error);
+  }
+  std::error_code unresolved;
+  const std::string target = exists ? std::filesystem::canonical(file, unresolved).string() : file;
+  if (unresolved) return failed(unresolved.value());
+  std::string fresh = target + ".XXXXXX";
+  const int descriptor = ::mkstemp(fresh.data());
+  if (descriptor < 0) return failed(errno);
+  // The replacement keeps the old file's permissions; a new file gets the usual ones.
+  mode_t mode = info.st_mode & 07777;
+  if (!exists) {
+    mode = ::umask(0);
+    ::umask(mode);
+    mode = 0666 & ~mode;
+  }
+  const bool written =
+      ::fchmod(descriptor, mode) == 0 && WriteAll(descriptor, bytes) && ::fsync(descriptor) == 0;
+  int error = errno;
+  const bool closed = ::close(descriptor) == 0;
+  if (written && !closed) error = errno;
+  if (written && closed && ::rename(fresh.c_str(), target.c_str()) == 0) return true;
+  if (written && closed) error = errno;
+  ::unlink(fresh.c_str());
+  return failed(error);
 }
 
 std::string PrefsKeyLocation() {
