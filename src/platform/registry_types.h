@@ -45,10 +45,14 @@ constexpr bool FitsOnOneLine(std::string_view bytes) {
   return bytes.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
 }
 
-// The names a value may have wherever the host takes one from a person or a file: those a
-// .reg file can carry, so that whatever is stored can be exported and imported again.
-constexpr bool IsCarriedValueName(std::string_view name) {
+// What a value's name may hold wherever the host takes one from a person, a request or a
+// file: every byte but a zero byte and a line end, which a .reg file cannot carry, so that
+// import accepts exactly what export can write.
+constexpr bool IsCarriableValueName(std::string_view name) {
   return FitsOnOneLine(name);
 }
+// Why a name is refused, said after the name.
+inline constexpr std::string_view kNotCarriableValueName =
+    "holds a zero byte or a line end, which a REGEDIT4 file cannot carry";
 
 }  // namespace serix

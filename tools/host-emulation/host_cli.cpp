@@ -16,6 +16,7 @@
 #include "cli_operands.h"
 #include "function_names.h"
 #include "host_platform.h"
+#include "platform/registry_types.h"
 #include "regedit4.h"
 #include "session_protocol.h"
 #include "terminal_text.h"
@@ -138,7 +139,7 @@ std::string SystemReason(int error) {
 // success.
 bool Emit(std::ostream& out, std::string_view bytes, std::ostream& err,
           std::string_view where = "standard output") {
-  errno = 0;
+  if (out) errno = 0;  // else the reason of the write that failed before
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.flush();
   if (out) return true;
@@ -288,32 +289,56 @@ bool ReadKey(PrefsKeyState& key, std::ostream& err) {
   return ReadPrefsKey(key, why) || Fail(err, why);
 }
 
+// A name as the listing shows it: the key's default value as regedit writes it, and a long
+// name cut, with its length, so that one long name neither widens every line nor needs more
+// memory than its own line.
+std::string ShownName(std::string_view name) {
+  constexpr std::size_t kLongest = 64;
+  constexpr std::size_t kKept = 40;
+  if (name.empty()) return "@";
+  std::string shown = Printable(name);
+  if (shown.size() <= kLongest) return shown;
+  shown.resize(kKept);
+  return shown + "... (" + std::to_string(name.size()) + " bytes)";
+}
+
 int ShowPrefs(const Options& /*options*/, Invocation& run) {
   std::ostream& out = run.out;
   std::ostream& err = run.err;
   PrefsKeyState key;
   if (!ReadKey(key, err)) return kExitStore;
-  std::ostringstream text;
-  text << PrefsKeyLocation() << '\n';
+  out << TerminalLine(PrefsKeyLocation()) << '\n';
   if (!key.exists) {
-    text << "  (no key yet: the plug-in creates it when the host first initialises it)\n";
+    out << "  (no key yet: the plug-in creates it when the host first initialises it)\n";
   } else if (key.values.empty()) {
-    text << "  (no values yet: the first function call writes them)\n";
+    out << "  (no values yet: the first function call writes them)\n";
   }
   std::size_t width = 0;
-  for (const auto& [name, value] : key.values) width = std::max(width, Printable(name).size());
+  for (const auto& [name, value] : key.values) width = std::max(width, ShownName(name).size());
+  // Written a line at a time: a listing that could not be written whole is a failure.
   for (const auto& [name, value] : key.values) {
-    const std::string shown = Printable(name);
-    text << "  " << shown << std::string(width - shown.size() + 2, ' ');
-    PrintValue(value, text);
-    text << '\n';
+    if (!out) break;
+    const std::string shown = ShownName(name);
+    std::ostringstream line;
+    line << "  " << shown << std::string(width - shown.size() + 2, ' ');
+    PrintValue(value, line);
+    line << '\n';
+    out << line.str();
   }
-  return Emit(out, text.str(), err) ? kExitDone : kExitOutput;
+  return Emit(out, {}, err) ? kExitDone : kExitOutput;
 }
 
 int ExportPrefs(const Options& options, Invocation& run) {
   std::ostream& out = run.out;
   std::ostream& err = run.err;
+  const std::string& file = options.transferFile;
+  const bool toOutput = file.empty() || file == "-";
+  // Standard output is checked by what it is (the store itself when appended to it).
+  if (IsRegistryFile(toOutput ? std::string("/dev/stdout") : file)) {
+    Fail(err, "will not export onto " + (toOutput ? std::string("standard output") : file) +
+                  ": it is the registry's own file, which the export would destroy");
+    return kExitUsage;
+  }
   PrefsKeyState key;
   if (!ReadKey(key, err)) return kExitStore;
   std::string text;
@@ -322,20 +347,12 @@ int ExportPrefs(const Options& options, Invocation& run) {
     Fail(err, why);
     return kExitNoResult;
   }
-  const std::string& file = options.transferFile;
-  if (file.empty() || file == "-") return Emit(out, text, err) ? kExitDone : kExitOutput;
-  if (IsRegistryFile(file)) {
-    Fail(err, "will not export onto " + file +
-                  ": it is the registry's own file, which the export would destroy");
-    return kExitUsage;
-  }
-  errno = 0;
-  std::ofstream written(file, std::ios::binary | std::ios::trunc);
-  if (!written.is_open()) {
-    Fail(err, "cannot write " + file + " (" + SystemReason(errno) + ")");
+  if (toOutput) return Emit(out, text, err) ? kExitDone : kExitOutput;
+  if (!WriteWholeFile(file, text, why)) {
+    Fail(err, why);
     return kExitOutput;
   }
-  return Emit(written, text, err, file) ? kExitDone : kExitOutput;
+  return kExitDone;
 }
 
 // The .reg file read and understood whole before the store opens.
@@ -373,6 +390,14 @@ std::optional<std::uint32_t> ParseDword(std::string_view text) {
   return static_cast<std::uint32_t>(number);
 }
 
+// The name checked before the store opens: only names that export can write are stored.
+int CheckValueName(Options& options, Invocation& run) {
+  if (IsCarriableValueName(options.valueName)) return kExitDone;
+  Fail(run.err, "the value name \"" + Printable(options.valueName) + "\" " +
+                    std::string(kNotCarriableValueName));
+  return kExitUsage;
+}
+
 int WriteValue(const Options& options, const RegistryValue& value, std::ostream& err) {
   std::string why;
   if (!WritePrefsValue(options.valueName, value, why)) {
@@ -386,9 +411,9 @@ int SetText(const Options& options, Invocation& run) {
   return WriteValue(options, RegistryValue::Text(options.value), run.err);
 }
 
-// The number checked before the store opens.
-int CheckNumber(Options& options, Invocation& run) {
-  if (ParseDword(options.value)) return kExitDone;
+// The number, then the name, checked before the store opens.
+int CheckNumberAndName(Options& options, Invocation& run) {
+  if (ParseDword(options.value)) return CheckValueName(options, run);
   Fail(run.err, "\"" + options.value + "\" is not a whole number from -2147483648 to 4294967295");
   return kExitUsage;
 }
@@ -443,7 +468,13 @@ int Version(const Options& /*options*/, Invocation& run) {
 
 int RunSessionCommand(const Options& /*options*/, Invocation& run) {
   Session session(*run.plugin);
-  if (RunSession(session, run.in, run.out)) return kExitDone;
+  std::string why;
+  const SessionEnd end = RunSession(session, run.in, run.out, why);
+  if (end == SessionEnd::kInputEnded) return kExitDone;
+  if (end == SessionEnd::kInputUnreadable) {
+    Fail(run.err, "cannot read standard input (" + why + "); the session ends");
+    return kExitUsage;
+  }
   const int error = errno;
   Fail(run.err, "cannot write a response to standard output (" + SystemReason(error) +
                     "); the session ends");
@@ -611,8 +642,8 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
   // Each command once; the prefs commands before prefs itself, which is parsed with them.
   const CommandEntry commands[] = {
       {&call, ReadArgumentFile, StoreUse::kUser, true, Call},
-      {&setText, nullptr, StoreUse::kUser, false, SetText},
-      {&setNumber, CheckNumber, StoreUse::kUser, false, SetNumber},
+      {&setText, CheckValueName, StoreUse::kUser, false, SetText},
+      {&setNumber, CheckNumberAndName, StoreUse::kUser, false, SetNumber},
       {&remove, nullptr, StoreUse::kUser, false, DeleteValue},
       {&exportKey, nullptr, StoreUse::kUser, false, ExportPrefs},
       {&importKey, ReadImportFile, StoreUse::kUser, false, ImportPrefs},

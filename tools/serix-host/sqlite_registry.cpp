@@ -227,7 +227,12 @@ RegistryStoreError SqliteRegistry::ErrorOf(int code) const {
       return Error("is damaged (" + reason + "); it is left as it is");
     case SQLITE_READONLY:
     case SQLITE_PERM:
+    case SQLITE_CANTOPEN: {
+      // SQLite creates its journal beside the store, so it may be the folder that refuses.
+      if (std::string cause; !CheckStoreFolderWritable(file_, cause)) return Error(cause);
+      if ((code & 0xFF) == SQLITE_CANTOPEN) return Error("cannot be used (" + reason + ")");
       return Error("cannot be written (" + reason + ")");
+    }
     case SQLITE_FULL:
       return Error("cannot be written: the disk is full (" + reason + ")");
     default:
@@ -429,11 +434,15 @@ void SqliteRegistry::DeleteKey(std::string_view path) {
 
 void SqliteRegistry::ApplyChanges(std::string_view path,
                                   const std::vector<RegistryChange>& changes) {
-  Transaction(Access::kCreate, [&](sqlite3* database) {
-    const std::int64_t key = MakeKey(database, path);
+  const bool stores = std::any_of(changes.begin(), changes.end(),
+                                  [](const RegistryChange& change) { return change.value; });
+  Transaction(stores ? Access::kCreate : Access::kChange, [&](sqlite3* database) {
+    if (database == nullptr) return false;  // deletions only, and no store to delete from
+    std::optional<std::int64_t> key;
     for (const RegistryChange& change : changes) {
       if (change.value) {
-        StoreValue(database, key, change.name, *change.value);
+        if (!key) key = MakeKey(database, path);
+        StoreValue(database, *key, change.name, *change.value);
       } else {
         RemoveValue(database, path, change.name);
       }

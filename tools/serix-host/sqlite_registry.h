@@ -52,8 +52,8 @@ class SqliteRegistry final : public portable::RegistryStore {
   void ApplyChanges(std::string_view path, const std::vector<RegistryChange>& changes) override;
 
   const std::filesystem::path& file() const { return file_; }
-  // Whether `other` is this store's file or one SQLite keeps beside it, by any name or link:
-  // writing it would destroy the store.
+  // Whether `other` is this store's file or one SQLite keeps beside it, present or not, by
+  // name or through any link: writing it would destroy the store.
   bool IsOwnFile(const std::filesystem::path& other) const;
 
  private:

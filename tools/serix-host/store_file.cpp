@@ -124,6 +124,13 @@ bool CheckHeader(const fs::path& file, int descriptor, std::string& cause) {
   return Refuse(cause, NotOurStore(applicationId, version));
 }
 
+// The name with its folders' links resolved, as far as they exist.
+fs::path ResolvedName(const fs::path& name) {
+  std::error_code ignored;
+  const fs::path absolute = fs::absolute(name, ignored);
+  return fs::weakly_canonical(absolute.parent_path(), ignored) / absolute.filename();
+}
+
 }  // namespace
 
 bool VetStoreFile(const fs::path& file, bool create, VettedStoreFile& vetted, std::string& cause) {
@@ -207,7 +214,25 @@ std::string NotOurStore(std::int64_t applicationId, std::int64_t version) {
          "); it is left as it is";
 }
 
+bool CheckStoreFolderWritable(const fs::path& file, std::string& cause) {
+  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  if (::access(file.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK | X_OK) == 0) {
+    return true;
+  }
+  return Refuse(cause, "cannot be written: its folder " + folder.string() + " cannot be written (" +
+                           SystemReason(errno) +
+                           "), and SQLite needs to create its journal there, beside the store");
+}
+
 bool IsStoreOwnFile(const fs::path& file, const fs::path& other) {
+  // By name, present or not: SQLite takes any file of such a name for its own and deletes it.
+  const fs::path named = ResolvedName(other);
+  const fs::path store = ResolvedName(file);
+  if (named == store) return true;
+  for (const BesideFile& beside : kBesideFiles) {
+    if (named == store.string() + beside.suffix) return true;
+  }
+  // By identity, through any link.
   struct stat target {};
   if (::stat(other.c_str(), &target) != 0) return false;
   std::vector<std::string> own = {file.string()};
@@ -221,15 +246,17 @@ bool IsStoreOwnFile(const fs::path& file, const fs::path& other) {
 
 fs::path DefaultRegistryFile() {
   fs::path configHome;
-  // A relative XDG_CONFIG_HOME is not valid and is ignored.
+  // A relative XDG_CONFIG_HOME or HOME is not valid and is ignored, rather than putting the
+  // store under whatever the current folder is.
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
     configHome = xdg;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
     configHome = fs::path(home) / ".config";
-  } else if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir) {
+  } else if (const passwd* user = ::getpwuid(::getuid());
+             user != nullptr && user->pw_dir != nullptr && user->pw_dir[0] == '/') {
     configHome = fs::path(user->pw_dir) / ".config";
   } else {
-    configHome = ".config";
+    return {};
   }
   return configHome / "serix" / "registry.db";
 }

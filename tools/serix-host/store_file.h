@@ -42,12 +42,17 @@ bool CheckStoreSize(const std::filesystem::path& file, std::int64_t pages, std::
 // The cause for a database whose marks are not this store's.
 std::string NotOurStore(std::int64_t applicationId, std::int64_t version);
 
-// Whether `other` is the store's file or one SQLite keeps beside it, by any name or link:
-// writing it would destroy the store.
+// Whether `other` is the store's file or one SQLite keeps beside it, present or not, by name
+// or through any link: writing it would destroy the store.
 bool IsStoreOwnFile(const std::filesystem::path& file, const std::filesystem::path& other);
 
+// Whether SQLite may create its journal beside a store that may itself be written: false,
+// naming the folder, when the folder refuses it.
+bool CheckStoreFolderWritable(const std::filesystem::path& file, std::string& cause);
+
 // Where the command line keeps the registry: serix/registry.db in $XDG_CONFIG_HOME, else in
-// ~/.config.
+// $HOME/.config, else in the user's home folder's .config (relative ones are ignored); empty
+// when there is none.
 std::filesystem::path DefaultRegistryFile();
 
 }  // namespace serix::host
