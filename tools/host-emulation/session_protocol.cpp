@@ -250,25 +250,45 @@ std::uint32_t FunctionIndex(const Session& session, const Json& request) {
   return *found;
 }
 
+// A name and what it stands for: the session's ops and the registry's actions with what
+// answers them, and the words a field may hold.
+template <typename Value>
+struct Entry {
+  std::string_view name;
+  Value value;
+};
+
+template <typename Value, std::size_t count>
+std::string Names(const Entry<Value> (&table)[count]) {
+  std::string names;
+  for (const Entry<Value>& entry : table) {
+    names += (names.empty() ? "" : ", ") + std::string(entry.name);
+  }
+  return names;
+}
+
+// The value that a field's word stands for; a word not in the table names the valid ones.
+template <typename Value, std::size_t count>
+Value Chosen(const Json& word, const Entry<Value> (&table)[count], std::string_view field) {
+  for (const Entry<Value>& entry : table) {
+    if (word.is_string() && word.get_ref<const std::string&>() == entry.name) return entry.value;
+  }
+  Refuse("\"" + std::string(field) + "\" must be one of " + Names(table));
+}
+
+constexpr Entry<FaultyCallback> kCallbacks[] = {{"setHandleSize", FaultyCallback::kSetHandleSize},
+                                                {"lockHandle", FaultyCallback::kLockHandle}};
+constexpr Entry<HandleRole> kHandles[] = {{"argument", HandleRole::kArgument},
+                                          {"result", HandleRole::kResult}};
+constexpr Entry<RegistryDenial> kDenials[] = {{"create", RegistryDenial::kCreate},
+                                              {"write", RegistryDenial::kWrite},
+                                              {"none", RegistryDenial::kNone}};
+
 Fault ReadFault(const Json& plan) {
   if (!plan.is_object()) Refuse("\"fail\" must be an object");
   Fault fault;
-  const Json& callback = Need(plan, "callback", "fail");
-  if (callback == "setHandleSize") {
-    fault.callback = FaultyCallback::kSetHandleSize;
-  } else if (callback == "lockHandle") {
-    fault.callback = FaultyCallback::kLockHandle;
-  } else {
-    Refuse("\"callback\" must be \"setHandleSize\" or \"lockHandle\"");
-  }
-  const Json& handle = Need(plan, "handle", "fail");
-  if (handle == "argument") {
-    fault.handle = HandleRole::kArgument;
-  } else if (handle == "result") {
-    fault.handle = HandleRole::kResult;
-  } else {
-    Refuse("\"handle\" must be \"argument\" or \"result\"");
-  }
+  fault.callback = Chosen(Need(plan, "callback", "fail"), kCallbacks, "callback");
+  fault.handle = Chosen(Need(plan, "handle", "fail"), kHandles, "handle");
   fault.nth = static_cast<int>(WholeNumber(Need(plan, "nth", "fail"), "\"nth\"", 1, INT32_MAX));
   return fault;
 }
@@ -407,16 +427,8 @@ Response RegistryDelete(const Json& names) {
 }
 
 Response RegistryDeny(const Json& denial) {
-  RegistryDenial chosen = RegistryDenial::kNone;
-  if (denial == "create") {
-    chosen = RegistryDenial::kCreate;
-  } else if (denial == "write") {
-    chosen = RegistryDenial::kWrite;
-  } else if (denial != "none") {
-    Refuse("\"deny\" must be \"create\", \"write\" or \"none\"");
-  }
   std::string why;
-  Check(DenyRegistry(chosen, why), why);
+  Check(DenyRegistry(Chosen(denial, kDenials, "deny"), why), why);
   return Ok();
 }
 
@@ -425,22 +437,6 @@ Response RegistryDeleteKey(const Json& argument) {
   std::string why;
   Check(DeletePrefsKey(why), why);
   return Ok();
-}
-
-// A name and what answers it: the session's ops, and the registry's actions.
-template <typename Run>
-struct Entry {
-  std::string_view name;
-  Run run;
-};
-
-template <typename Run, std::size_t count>
-std::string Names(const Entry<Run> (&table)[count]) {
-  std::string names;
-  for (const Entry<Run>& entry : table) {
-    names += (names.empty() ? "" : ", ") + std::string(entry.name);
-  }
-  return names;
 }
 
 // One field of the request names the action and carries its argument.
@@ -464,7 +460,7 @@ Response Registry(Session& /*session*/, const Json& request) {
   if (actions != 1) {
     Refuse("a registry request needs exactly one of " + Names(kRegistryActions));
   }
-  return chosen->run(*Find(request, chosen->name));
+  return chosen->value(*Find(request, chosen->name));
 }
 
 Response Clock(Session& /*session*/, const Json& request) {
@@ -487,7 +483,7 @@ Response Answer(Session& session, const Json& request) {
   if (!op->is_string()) Refuse("\"op\" must be a text: one of " + Names(kOps));
   const std::string& name = op->get_ref<const std::string&>();
   for (const auto& entry : kOps) {
-    if (entry.name == name) return entry.run(session, request);
+    if (entry.name == name) return entry.value(session, request);
   }
   Refuse("unknown op \"" + name + "\"; the ops are " + Names(kOps));
 }
