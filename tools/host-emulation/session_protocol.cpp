@@ -374,7 +374,7 @@ Response Ok() {
 // One request, one transaction: every change or, saying so, none.
 Response Apply(const std::vector<RegistryChange>& changes) {
   std::string why;
-  Check(ApplyPrefsChanges(changes, why), why + "; nothing was changed");
+  if (!ApplyPrefsChanges(changes, why)) Refuse(why + "; nothing was changed");
   return Ok();
 }
 
