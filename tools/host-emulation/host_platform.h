@@ -46,7 +46,7 @@ PlatformCapabilities Capabilities();
 // Where the preference key lives for this process.
 enum class RegistryKind {
   // The user's own: natively an SQLite database (`file`, or DefaultRegistryFile() of
-  // sqlite_registry.h when empty), on Windows the real HKEY_CURRENT_USER, in WebAssembly a
+  // store_file.h when empty), on Windows the real HKEY_CURRENT_USER, in WebAssembly a
   // registry in memory.
   kUser,
   // Natively an in-memory registry that starts empty; not on Windows.
