@@ -163,24 +163,26 @@ test("the form follows the plug-in's reading of arguments it reads otherwise tha
     const page = await openPage(browser);
     const host = new NativeHost(process.env.SERIX_NATIVE_HOST);
     // Option words past the 1000 characters the plug-in reads, after a zero byte, a padding
-    // past 100 or written 1e2; a range cut to fit with separators that its option words hold.
+    // past 100 or written 1e2; a range cut to fit with separators that its option words hold;
+    // function names that a plain object has, which are unknown names like any other.
     const calls = [
-      ["|", "x".repeat(995) + "-DateMMDDYYYY -noreturnatend|p|1|1|3|"],
-      ["|", "ab\u0000-noreturnatend -DateUseDash|p|1|1|3|"],
-      ["|", "-padding 120||1|1|3|"],
-      ["|", "-padding 1e2||1|1|3|"],
-      [" ", "-fieldsizewarning  1 1 100000 "],
-      ["-", "--1-1-100000-"],
+      ["Serx-CreateRange", "|", "x".repeat(995) + "-DateMMDDYYYY -noreturnatend|p|1|1|3|"],
+      ["toString", "|", "ab\u0000-noreturnatend -DateUseDash|p|1|1|3|"],
+      ["constructor", "|", "-padding 120||1|1|3|"],
+      ["__proto__", "|", "-padding 1e2||1|1|3|"],
+      ["valueOf", " ", "-fieldsizewarning  1 1 100000 "],
+      ["Serx-CreateRange", "-", "--1-1-100000-"],
     ];
     try {
-      for (const [separator, argument] of calls) {
+      for (const [name, separator, argument] of calls) {
         await host.request({ op: "registry", set: { SeparatorToken: separator } });
         const read = await host.request({ op: "read_range", arg: argument });
         const response = await host.request({ op: "function", name: "Serx-CreateRange", arg: argument });
         const what = JSON.stringify(argument.slice(-40)) + " split at " + quoted(separator);
         await page.goto("about:blank");
-        await ui.open(page, pageUrl + "#f=Serx-CreateRange&s=" + encodeURIComponent(separator) +
+        await ui.open(page, pageUrl + "#f=" + name + "&s=" + encodeURIComponent(separator) +
                       "&a=" + encodeURIComponent(argument));
+        assert.equal(await ui.value(page, "function"), "Serx-CreateRange", what + " as " + name);
         await checkShown(page, response, read, what);
         await checkRangeForm(page, read, what);
       }
@@ -206,21 +208,6 @@ test("N writes the number it shows, and says how far the plug-in pads", async ()
   await page.close();
 });
 
-test("a function name that is not one of the three is an unknown name", async () => {
-  const page = await openPage(browser);
-  for (const name of ["toString", "constructor", "__proto__", "valueOf", "hasOwnProperty"]) {
-    await page.goto("about:blank");
-    await ui.open(page, pageUrl + "#f=" + name + "&a=" + encodeURIComponent("|Item |1|1|2|"));
-    assert.equal(await ui.value(page, "function"), "Serx-CreateRange", name);
-    assert.equal((await ui.shown(page)).result, "Item 1\nItem 2\n", name);
-    await ui.typeInto(page, "end", "3");
-    await ui.settle(page);
-    assert.equal((await ui.shown(page)).result, "Item 1\nItem 2\nItem 3\n", name + ": typing works");
-  }
-  assert.deepEqual(page.errors, []);
-  await page.close();
-});
-
 test("the page's policy runs its own scripts and no other", async () => {
   const page = await openPage(browser);
   await page.evaluateOnNewDocument(() => {
@@ -229,16 +216,9 @@ test("the page's policy runs its own scripts and no other", async () => {
   });
   await ui.open(page, pageUrl);
   const policy = await page.$eval('meta[http-equiv="Content-Security-Policy"]', (m) => m.content);
-  const directives = Object.fromEntries(policy.split(";").map((d) => d.trim().split(/\s+/))
-    .map(([name, ...values]) => [name, values]));
-  assert.deepEqual(directives["base-uri"], ["'none'"]);
-  assert.deepEqual(directives["form-action"], ["'none'"]);
-  assert.ok(directives["script-src"].includes("'wasm-unsafe-eval'"));
-  assert.ok(directives["script-src"].every((v) => v === "'wasm-unsafe-eval'" || /^'sha256-/.test(v)),
-            policy);
-  for (const values of Object.values(directives)) {
-    assert.ok(!values.includes("'unsafe-inline'") && !values.includes("'unsafe-eval'"), policy);
-  }
+  assert.match(policy, /script-src ('sha256-[^']+' )+'wasm-unsafe-eval';/);
+  assert.match(policy, /base-uri 'none'; form-action 'none'/);
+  assert.doesNotMatch(policy, /'unsafe-(inline|eval)'/);
   const ran = await page.evaluate(() => {
     const script = document.createElement("script");
     script.textContent = "window.injected = true";
