@@ -12,6 +12,7 @@
 #include "byte_text.h"
 #include "function_names.h"
 #include "host_platform.h"
+#include "regedit4.h"
 #include "terminal_text.h"
 #include "value_name.h"
 
@@ -167,6 +168,10 @@ std::string OptionalBytes(const Json& request, const char* name) {
   return value == nullptr ? std::string() : Bytes(*value, std::string("\"") + name + "\"");
 }
 
+void Check(bool done, const std::string& why) {
+  if (!done) Refuse(why);
+}
+
 bool IsTrue(const Json& value) {
   return value.is_boolean() && value.get<bool>();
 }
@@ -198,6 +203,7 @@ Response Capabilities() {
   response["deny"] = capabilities.deny;
   response["beeps"] = capabilities.beeps;
   response["open"] = capabilities.openCount;
+  response["read_range"] = capabilities.rangeReading;
   return response;
 }
 
@@ -295,6 +301,39 @@ Response Function(Session& session, const Json& request) {
   return response;
 }
 
+Response ValueReading(const RangeValueReading& value) {
+  Response read;
+  read["text"] = BytesToCodePoints(value.text);
+  read["value"] = value.value;
+  if (!value.date.empty()) read["date"] = BytesToCodePoints(value.date);
+  return read;
+}
+
+Response ReadRange(Session& session, const Json& request) {
+  const std::string argument = OptionalBytes(request, "arg");
+  RangeReading reading;
+  std::string why;
+  Check(ReadRangeArgument(session.host(), argument, reading, why), why);
+  static constexpr const char* kDateOrders[] = {"none", "month first", "day first"};
+  Response options;
+  options["padding"] = reading.paddingWidth;
+  options["dates"] = kDateOrders[reading.dateOrder];
+  options["date_separator"] = std::string(1, reading.dateSeparator);
+  options["return_at_end"] = reading.returnAtEnd;
+  options["warning"] = reading.warning;
+  Response response;
+  response["options"] = std::move(options);
+  if (reading.prefix) response["prefix"] = BytesToCodePoints(*reading.prefix);
+  if (reading.start) response["start"] = ValueReading(*reading.start);
+  if (reading.step) response["step"] = ValueReading(*reading.step);
+  if (reading.end) response["end"] = ValueReading(*reading.end);
+  if (reading.suffix) response["suffix"] = BytesToCodePoints(*reading.suffix);
+  response["writes"] = reading.writes;
+  if (reading.writes) response["incomplete"] = reading.incomplete;
+  AddUnexpectedMessages(response, reading.effects);
+  return response;
+}
+
 Response Strings(const Session& session) {
   Response strings = Response::object();
   for (const auto& [id, text] : ModuleStrings(session.plugin())) {
@@ -348,10 +387,6 @@ StoredValue ValueFromRequest(const Json& value, const std::string& what) {
     bits >>= 8;
   }
   return {kTypeNumber, bytes};
-}
-
-void Check(bool done, const std::string& why) {
-  if (!done) Refuse(why);
 }
 
 Response Ok() {
@@ -417,6 +452,27 @@ Response RegistryDelete(const Json& names) {
   return Apply(deletions);
 }
 
+// The values named, those the key holds, as a REGEDIT4 file.
+Response RegistryExport(const Json& names) {
+  if (!names.is_array()) Refuse("\"export\" must be a list of value names");
+  std::vector<std::string> wanted;
+  for (const Json& name : names) wanted.push_back(Bytes(name, "a value name"));
+  PrefsKeyState state;
+  std::string why;
+  Check(ReadPrefsKey(state, why), why);
+  std::vector<std::pair<std::string, StoredValue>> exported;
+  for (const std::string& name : wanted) {
+    for (const auto& value : state.values) {
+      if (value.first == name) exported.push_back(value);
+    }
+  }
+  std::string text;
+  Check(WriteRegedit4(exported, text, why), why);
+  Response response;
+  response["file"] = BytesToCodePoints(text);
+  return response;
+}
+
 Response RegistryDeny(const Json& denial) {
   RegistryDenial chosen = RegistryDenial::kNone;
   if (denial == "create") {
@@ -432,8 +488,8 @@ Response RegistryDeny(const Json& denial) {
 }
 
 Response Registry(const Json& request) {
-  static constexpr const char* kActions[] = {"get",    "set",        "set_raw",
-                                             "delete", "delete_key", "deny"};
+  static constexpr const char* kActions[] = {"get",        "set",  "set_raw", "delete",
+                                             "delete_key", "deny", "export"};
   const char* action = nullptr;
   int actions = 0;
   for (const char* candidate : kActions) {
@@ -442,7 +498,9 @@ Response Registry(const Json& request) {
     ++actions;
   }
   if (actions != 1) {
-    Refuse("a registry request needs exactly one of get, set, set_raw, delete, delete_key, deny");
+    Refuse(
+        "a registry request needs exactly one of get, set, set_raw, delete, delete_key, deny, "
+        "export");
   }
   const Json& argument = *Find(request, action);
   const std::string_view chosen = action;
@@ -453,6 +511,7 @@ Response Registry(const Json& request) {
   if (chosen == "set") return RegistrySet(argument);
   if (chosen == "set_raw") return RegistrySetRaw(argument);
   if (chosen == "delete") return RegistryDelete(argument);
+  if (chosen == "export") return RegistryExport(argument);
   if (chosen == "delete_key") {
     if (!IsTrue(argument)) Refuse("\"delete_key\" must be true");
     std::string why;
@@ -479,6 +538,7 @@ Response Answer(Session& session, const Json& request) {
   if (name == "initialise") return Initialise(session, request);
   if (name == "event") return Event(session, request);
   if (name == "function") return Function(session, request);
+  if (name == "read_range") return ReadRange(session, request);
   if (name == "strings") return Strings(session);
   if (name == "version") return Version(session);
   if (name == "registry") return Registry(request);
