@@ -47,8 +47,9 @@ let browser;
 test.before(async () => { browser = await launch(); });
 test.after(async () => { await browser?.close(); });
 
-// What the page shows for a call, against the native host's response to it.
-async function checkShown(page, response, what) {
+// What the page shows for a call, against the native host's response to it and, for a range,
+// the plug-in's reading of its argument.
+async function checkShown(page, response, read, what) {
   const shown = await ui.shown(page);
   if (!response.touched) {
     assert.equal(shown.summary, "No result.", what);
@@ -67,11 +68,39 @@ async function checkShown(page, response, what) {
                await ui.decode(page, alert.text));
   }
   assert.deepEqual(shown.notices.filter((n) => n.startsWith("Message box")), boxes, what);
-  const incomplete = response.touched && (response.result.length >= 64000 ||
-    response.alerts.some((a) => a.caption === RANGE_WARNING_CAPTION));
-  assert.equal(shown.notices.some((n) => n.startsWith("Incomplete")), incomplete,
+  assert.equal(shown.notices.some((n) => n.startsWith("Incomplete")), Boolean(read?.incomplete),
                what + ": the notice of an incomplete range");
   return shown;
+}
+
+// The parameters of a read_range response as the page's fields show them.
+async function readTexts(page, read) {
+  const texts = {};
+  for (const name of ["prefix", "start", "step", "end", "suffix"]) {
+    const text = read[name] === undefined ? "" : read[name].text ?? read[name];
+    texts[name] = asShown(await ui.decode(page, text));
+  }
+  return texts;
+}
+
+// The range form shows what the plug-in read: the option words that apply and the parameters
+// as it holds them.
+async function checkRangeForm(page, read, what) {
+  const { options } = read;
+  assert.ok((await ui.chosenLabel(page, "values")).startsWith(ui.DATE_LABELS[options.dates]), what);
+  if (options.dates === "none") {
+    assert.equal(await ui.checked(page, "padding"), options.padding > 0, what + ": padding");
+    if (options.padding > 0) assert.equal(await ui.value(page, "width"), String(options.padding));
+  } else {
+    assert.ok((await ui.chosenLabel(page, "dateSeparator")).startsWith(options.date_separator), what);
+  }
+  assert.equal(await ui.checked(page, "noReturn"), !options.return_at_end, what + ": no return");
+  assert.equal(await ui.checked(page, "warning"), options.warning, what + ": warning");
+  for (const [name, text] of Object.entries(await readTexts(page, read))) {
+    if (read[name] !== undefined) {
+      assert.equal(asShown(await ui.value(page, name)), text, what + ": " + name);
+    }
+  }
 }
 
 test("calls typed into the form and into the argument give the native host's results",
@@ -83,11 +112,13 @@ test("calls typed into the form and into the argument give the native host's res
     try {
       for (const entry of readCases(caseFile)) {
         const request = expand(entry.request);
-        const response = await host.request(request);
         const what = "playground.jsonl:" + entry.number;
+        const range = request.op === "function" && request.name === "Serx-CreateRange";
+        const read = range ? await host.request({ op: "read_range", arg: request.arg }) : null;
+        const response = await host.request(request);
         if (request.op === "registry" && request.set && "SeparatorToken" in request.set) {
-          await ui.typeInto(page, "#separator", await ui.decode(page, request.set.SeparatorToken));
-          token = tokenInForce(request.set.SeparatorToken);
+          await ui.typeInto(page, "separator", await ui.decode(page, request.set.SeparatorToken));
+          token = await ui.decode(page, tokenInForce(request.set.SeparatorToken));
           continue;
         }
         if (request.op === "registry" && request.get) {
@@ -98,21 +129,25 @@ test("calls typed into the form and into the argument give the native host's res
         if (request.op !== "function") continue; // the page moves its clock on by itself
 
         const argument = await ui.decode(page, request.arg);
-        await ui.fillForm(page, request.name, argument, await ui.decode(page, token));
-        const fromForm = await checkShown(page, response, what + " (form)");
+        const words = argument.split(token);
+        // Serx-Options and Serx-Version answer "0" and "1100" when they find their option word.
+        const found = response.result === "0" || response.result === "1100";
+        await ui.fillForm(page, request.name, range ? { read, texts: await readTexts(page, read) }
+          : request.name === "Serx-Options"
+            ? { options: { setWarning: found }, texts: { warningText: words.slice(1).join(token) } }
+            : { options: { versionNumber: found }, texts: {} });
+        const fromForm = await checkShown(page, response, read, what + " (form)");
         assert.equal(fromForm.argument, asShown(argument), what + ": the form writes the argument");
         if (entry.calculation) assert.equal(fromForm.calculation, entry.calculation, what);
 
-        await ui.typeInto(page, "#argument", argument);
+        await ui.typeInto(page, "argument", argument);
         await ui.settle(page);
-        await checkShown(page, response, what + " (argument)");
-        const form = ui.formFor(request.name, argument, await ui.decode(page, token));
-        for (const [selector, text] of Object.entries(form.texts)) {
-          assert.equal(asShown(await page.$eval(selector, (f) => f.value)), asShown(text),
-                       what + ": the argument fills " + selector);
-        }
-        for (const [selector, on] of Object.entries(form.checks)) {
-          assert.equal(await page.$eval(selector, (box) => box.checked), on, what + " " + selector);
+        await checkShown(page, response, read, what + " (argument)");
+        if (range) {
+          await checkRangeForm(page, read, what + ": the argument fills the form");
+        } else {
+          const box = request.name === "Serx-Options" ? "setWarning" : "versionNumber";
+          assert.equal(await ui.checked(page, box), found, what + ": the argument ticks " + box);
         }
       }
     } finally {
@@ -122,6 +157,82 @@ test("calls typed into the form and into the argument give the native host's res
     assert.deepEqual(page.errors, []);
     await page.close();
   });
+
+test("the form follows the plug-in's reading of arguments it reads otherwise than they look",
+  async () => {
+    const page = await openPage(browser);
+    const host = new NativeHost(process.env.SERIX_NATIVE_HOST);
+    // Option words past the 1000 characters the plug-in reads, after a zero byte, a padding
+    // past 100 or written 1e2; a range cut to fit with separators that its option words hold;
+    // function names that a plain object has, which are unknown names like any other.
+    const calls = [
+      ["Serx-CreateRange", "|", "x".repeat(995) + "-DateMMDDYYYY -noreturnatend|p|1|1|3|"],
+      ["toString", "|", "ab\u0000-noreturnatend -DateUseDash|p|1|1|3|"],
+      ["constructor", "|", "-padding 120||1|1|3|"],
+      ["__proto__", "|", "-padding 1e2||1|1|3|"],
+      ["valueOf", " ", "-fieldsizewarning  1 1 100000 "],
+      ["Serx-CreateRange", "-", "--1-1-100000-"],
+    ];
+    try {
+      for (const [name, separator, argument] of calls) {
+        await host.request({ op: "registry", set: { SeparatorToken: separator } });
+        const read = await host.request({ op: "read_range", arg: argument });
+        const response = await host.request({ op: "function", name: "Serx-CreateRange", arg: argument });
+        const what = JSON.stringify(argument.slice(-40)) + " split at " + quoted(separator);
+        await page.goto("about:blank");
+        await ui.open(page, pageUrl + "#f=" + name + "&s=" + encodeURIComponent(separator) +
+                      "&a=" + encodeURIComponent(argument));
+        assert.equal(await ui.value(page, "function"), "Serx-CreateRange", what + " as " + name);
+        await checkShown(page, response, read, what);
+        await checkRangeForm(page, read, what);
+      }
+    } finally {
+      host.close();
+    }
+    assert.deepEqual(page.errors, []);
+    await page.close();
+  });
+
+test("N writes the number it shows, and says how far the plug-in pads", async () => {
+  const page = await openPage(browser);
+  await ui.open(page, pageUrl);
+  const note = () => ui.control(page, "width").then((field) => field.evaluate((f) =>
+    document.getElementById(f.getAttribute("aria-describedby")).textContent));
+  for (const [typed, written, padded] of [["1e2", "100", 100], ["120", "120", 100], ["7", "7", 7]]) {
+    await ui.typeInto(page, "width", typed);
+    await ui.settle(page);
+    assert.match((await ui.shown(page)).argument, new RegExp("^-padding " + written + "\\|"), typed);
+    assert.match(await note(), new RegExp("at most 100.*pads to " + padded + "\\.", "i"), typed);
+  }
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test("the page's policy runs its own scripts and no other", async () => {
+  const page = await openPage(browser);
+  await page.evaluateOnNewDocument(() => {
+    window.violations = [];
+    document.addEventListener("securitypolicyviolation", (e) => window.violations.push(e.violatedDirective));
+  });
+  await ui.open(page, pageUrl);
+  const policy = await page.$eval('meta[http-equiv="Content-Security-Policy"]', (m) => m.content);
+  assert.match(policy, /script-src ('sha256-[^']+' )+'wasm-unsafe-eval';/);
+  assert.match(policy, /base-uri 'none'; form-action 'none'/);
+  assert.doesNotMatch(policy, /'unsafe-(inline|eval)'/);
+  const ran = await page.evaluate(() => {
+    const script = document.createElement("script");
+    script.textContent = "window.injected = true";
+    document.body.appendChild(script);
+    return Boolean(window.injected);
+  });
+  assert.equal(ran, false, "a script the policy does not name does not run");
+  await page.waitForFunction(() => window.violations.length > 0);
+  assert.deepEqual(await page.evaluate(() => window.violations), ["script-src-elem"],
+                   "the page's own scripts, style and module run under its policy");
+  assert.equal((await ui.shown(page)).result, "Item 008\nItem 009\nItem 010\nItem 011\n");
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
 
 test("every Try it link of the guide gives the result the guide shows", async () => {
   const cases = fs.readFileSync(process.env.SERIX_GUIDE_CASES, "utf8").split("\n");
@@ -166,9 +277,9 @@ test("the .reg file the page offers is the release's file for that separator", a
   for (const name of files) {
     const bytes = fs.readFileSync(path.join(release, name));
     const token = /"SeparatorToken"="(.*)"\r\n/.exec(bytes.toString("latin1"))[1];
-    await ui.typeInto(page, "#separator", token);
+    await ui.typeInto(page, "separator", token);
     await ui.settle(page);
-    const href = await page.$eval("#reg-file", (a) => a.href);
+    const href = await (await ui.control(page, "regFile")).evaluate((a) => a.href);
     const offered = Buffer.from(href.replace(/^data:[^,]*;base64,/, ""), "base64");
     assert.equal(offered.toString("latin1"), bytes.toString("latin1"), name);
   }
@@ -186,15 +297,15 @@ test("what comes from the address or a paste is text, never markup or script", a
   assert.equal(shown.calculation, 'External ( "Serx-CreateRange" ; "' + crafted.replace(/"/g, '\\"') + '" )');
   assert.equal(shown.argument, crafted);
 
-  await ui.typeInto(page, "#prefix", "Smile \u{1F600} ");
+  await ui.typeInto(page, "prefix", "Smile \u{1F600} ");
   await ui.settle(page);
   const withEmoji = await ui.shown(page);
   assert.match(withEmoji.argumentNote, /U\+1F600/, "a character outside Windows-1252 is named");
   assert.match(withEmoji.summary, /No call/);
 
-  await ui.typeInto(page, "#separator", "|");
+  await ui.typeInto(page, "separator", "|");
   const long = "-noreturnatend|" + "x".repeat(100000) + "|1|1|3|";
-  await ui.typeInto(page, "#argument", long);
+  await ui.typeInto(page, "argument", long);
   await ui.settle(page);
   const withLong = await ui.shown(page);
   assert.equal(withLong.argument.length, long.length);
@@ -215,24 +326,35 @@ test("keyboard, labels and layout", async () => {
     assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= innerWidth),
               width + " px: nothing wider than the window");
 
+    const wanted = ["function", "separator", "prefix", "argument", "result", "notices",
+                    "calculation"];
+    for (const name of wanted) {
+      await (await ui.control(page, name)).evaluate((e, name) => { e.dataset.wanted = name; }, name);
+    }
+    const copy = await page.$("aria/Copy the calculation[role=\"button\"]");
+    await copy.evaluate((e) => { e.dataset.wanted = "copy"; });
     const reached = new Set();
     for (let i = 0; i < 60; i++) {
       await page.keyboard.press("Tab");
-      reached.add(await page.evaluate(() => document.activeElement.id));
+      reached.add(await page.evaluate(() => document.activeElement.dataset.wanted));
     }
-    for (const id of ["function", "separator", "prefix", "argument", "result", "calculation",
-                      "copy-calculation"]) {
-      assert.ok(reached.has(id), width + " px: Tab reaches #" + id);
+    for (const name of [...wanted, "copy"]) {
+      assert.ok(reached.has(name), width + " px: Tab reaches " + name);
     }
 
     // Typing, and a result of 64000 characters, move nothing on the page.
-    const boxes = () => page.$$eval("#function, #argument, #result, #calculation",
-      (all) => all.map((e) => {
-        const box = e.getBoundingClientRect();
-        return [box.left + scrollX, box.top + scrollY, box.width, box.height].join(" ");
-      }));
+    const boxes = async () => {
+      const places = [];
+      for (const name of ["function", "argument", "result", "calculation"]) {
+        places.push(await (await ui.control(page, name)).evaluate((e) => {
+          const box = e.getBoundingClientRect();
+          return [box.left + scrollX, box.top + scrollY, box.width, box.height].join(" ");
+        }));
+      }
+      return places;
+    };
     const still = await boxes();
-    await ui.typeInto(page, "#end", "100000");
+    await ui.typeInto(page, "end", "100000");
     await ui.settle(page);
     assert.ok((await ui.shown(page)).notices.some((n) => n.startsWith("Incomplete")));
     assert.deepEqual(await boxes(), still, width + " px: the layout stays put");
@@ -244,13 +366,15 @@ test("a date picked in the calendar becomes its day number, shown as its date", 
   const page = await openPage(browser);
   await ui.open(page, pageUrl + "#f=Serx-CreateRange&a=" +
                 encodeURIComponent("-DateDDMMYYYY -DateUsePeriod|Due |730120|7|730150|"));
-  await page.focus("#start-date");
+  await (await ui.control(page, "startDate")).focus();
   await page.keyboard.type("01012002"); // mm dd yyyy, the calendar field of en-US
   await ui.settle(page);
-  assert.equal(await page.$eval("#start", (f) => f.value), "730851");
-  assert.equal(await page.$eval("#start-date-text", (o) => o.textContent),
+  assert.equal(await ui.value(page, "start"), "730851");
+  const startField = await ui.control(page, "start");
+  assert.equal(await startField.evaluate((f) =>
+    document.getElementById(f.getAttribute("aria-describedby")).textContent),
                "Day 730,851 is 01.01.2002.");
-  await page.focus("#end-date");
+  await (await ui.control(page, "endDate")).focus();
   await page.keyboard.type("01292002");
   await ui.settle(page);
   const shown = await ui.shown(page);
@@ -286,4 +410,47 @@ test("served over http, the page works as it does from a folder", async () => {
     await page.close();
     server.close();
   }
+});
+
+// axe-core's checks of the page in its main states, with the rules of WCAG 2.1 AA and best
+// practice.
+const axeSource = fs.readFileSync(require.resolve("axe-core/axe.min.js"), "utf8");
+
+async function axeViolations(page) {
+  await page.evaluate(axeSource);
+  return page.evaluate(async () => {
+    const results = await window.axe.run(document);
+    return results.violations.map((v) => v.id + " (" + v.nodes.length + "): " +
+      v.nodes.slice(0, 3).map((n) => n.target.join(" ")).join(", "));
+  });
+}
+
+test("axe-core finds nothing wrong with the page in its main states", async () => {
+  const call = (f, a, s = "|") => pageUrl + "#f=" + f + "&s=" + encodeURIComponent(s) +
+                                  "&a=" + encodeURIComponent(a);
+  const states = [
+    ["the default call", pageUrl, 1280],
+    ["a date range", call("Serx-CreateRange", "-DateDDMMYYYY -DateUsePeriod|Due |730851|7|730879|"), 1280],
+    ["a cut result with its warning", call("Serx-CreateRange", "-fieldsizewarning||1|1|100000|"), 1280],
+    ["Serx-Options", call("Serx-Options", "-setwarningdialogtext|Too many lines"), 1280],
+    ["Serx-Version", call("Serx-Version", "-getversionnumber"), 1280],
+    ["360 px wide", call("Serx-CreateRange", "-fieldsizewarning||1|1|100000|"), 360],
+  ];
+  for (const [state, url, width] of states) {
+    const page = await openPage(browser, { width, height: 900 });
+    await page.setBypassCSP(true); // axe is a script of the test's, not one the page names
+    await ui.open(page, url);
+    if (state.startsWith("a cut")) {
+      const notices = (await ui.shown(page)).notices;
+      assert.ok(notices.some((n) => n.startsWith("Message box")), state);
+      assert.ok(notices.some((n) => n.startsWith("Incomplete")), state);
+    }
+    assert.deepEqual(await axeViolations(page), [], state);
+    await page.close();
+  }
+  const guide = await openPage(browser);
+  await guide.setBypassCSP(true);
+  await guide.goto(guideUrl);
+  assert.deepEqual(await axeViolations(guide), [], "the guide's page");
+  await guide.close();
 });

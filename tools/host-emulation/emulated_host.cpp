@@ -302,6 +302,17 @@ EventOutcome EmulatedHost::Event(std::uint8_t callKind, std::int16_t interfaceVe
 FunctionOutcome EmulatedHost::CallFunction(std::uint32_t functionIndex, std::string_view argument,
                                            std::string_view resultBefore,
                                            std::optional<Fault> fault) {
+  return Call(functionIndex, argument, resultBefore, fault, plugin_.entry);
+}
+
+FunctionOutcome EmulatedHost::CallWith(std::uint32_t functionIndex, std::string_view argument,
+                                       const std::function<void(CallBlock*)>& work) {
+  return Call(functionIndex, argument, {}, std::nullopt, work);
+}
+
+FunctionOutcome EmulatedHost::Call(std::uint32_t functionIndex, std::string_view argument,
+                                   std::string_view resultBefore, std::optional<Fault> fault,
+                                   const std::function<void(CallBlock*)>& work) {
   Handles& host = *handles_;
   host.argument.Assign(argument);
   host.result.Assign(resultBefore);
@@ -320,7 +331,7 @@ FunctionOutcome EmulatedHost::CallFunction(std::uint32_t functionIndex, std::str
   block.result = reinterpret_cast<std::uintptr_t>(host.result.handle());
   {
     ActiveScope active(handles_.get());
-    plugin_.entry(&block);
+    work(&block);
   }
 
   FunctionOutcome outcome;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -89,6 +90,11 @@ class EmulatedHost {
                                std::string_view resultBefore = {},
                                std::optional<Fault> fault = std::nullopt);
 
+  // The same call with `work` run in place of the plug-in's entry point, the block set up and
+  // the callbacks live: a host with the plug-in linked in runs a part of a function this way.
+  FunctionOutcome CallWith(std::uint32_t functionIndex, std::string_view argument,
+                           const std::function<void(CallBlock*)>& work);
+
   const PluginModule& plugin() const { return plugin_; }
 
   // The result handle's text as the last call left it; valid until the next call.
@@ -98,6 +104,9 @@ class EmulatedHost {
 
  private:
   CallBlock MakeBlock(std::uint8_t callKind) const;
+  FunctionOutcome Call(std::uint32_t functionIndex, std::string_view argument,
+                       std::string_view resultBefore, std::optional<Fault> fault,
+                       const std::function<void(CallBlock*)>& work);
 
   PluginModule plugin_;
   std::unique_ptr<Handles> handles_;

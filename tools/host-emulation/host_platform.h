@@ -40,6 +40,7 @@ struct PlatformCapabilities {
   bool beeps = false;           // PluginCallEffects::beeps counts the simple beeps
   bool openCount = false;       // PrefsKeyState::openHandles is known
   bool memoryRegistry = false;  // RegistryKind::kMemory works; a session's default then
+  bool rangeReading = false;    // ReadRangeArgument works
 };
 PlatformCapabilities Capabilities();
 
@@ -153,6 +154,34 @@ struct PluginCallEffects {
   // damaged store), which it saw only as a registry error; empty when none, and on Windows.
   std::string registryFailure;
 };
+
+// How Serx-CreateRange reads an argument and whether the range it asks for is complete, from
+// the plug-in's own reading and writing (src/range/range_request.h): only where the plug-in is
+// linked in (Capabilities().rangeReading), since a loaded module shows nothing of its reading.
+struct RangeValueReading {
+  std::string text;  // the parameter as read: at most 1000 characters, up to a zero byte
+  std::int32_t value = 0;
+  std::string date;  // start and end written as dates, when the options ask for dates
+};
+struct RangeReading {
+  int paddingWidth = 0;  // 0 to 100; 0 pads nothing
+  int dateOrder = 0;     // 0 numbers, 1 month first, 2 day first
+  char dateSeparator = '/';
+  bool returnAtEnd = true;
+  bool warning = false;
+  // The parameters the plug-in read, in order: it stops after an empty start, step or end.
+  std::optional<std::string> prefix;
+  std::optional<RangeValueReading> start, step, end;
+  std::optional<std::string> suffix;
+  bool writes = false;      // the call writes a result (otherwise it leaves it untouched)
+  bool incomplete = false;  // the range was cut to fit the result limit
+  FunctionOutcome call;     // the callbacks of the reading, and its effects
+  PluginCallEffects effects;
+};
+// The reading of `argument` by the plug-in of `host`, inside a call of Serx-CreateRange (the
+// preferences read as at any call); false, saying why, where the platform cannot tell.
+bool ReadRangeArgument(EmulatedHost& host, std::string_view argument, RangeReading& reading,
+                       std::string& why);
 
 // Bracket every call into the plug-in: the effects reported are those made in between.
 void BeginPluginCall();

@@ -101,7 +101,8 @@ PlatformCapabilities Capabilities() {
           .deny = true,
           .beeps = true,
           .openCount = true,
-          .memoryRegistry = true};
+          .memoryRegistry = true,
+          .rangeReading = true};
 }
 
 bool OpenRegistry(const RegistryChoice& choice, std::string& why) {

@@ -13,6 +13,7 @@
 #include "function_names.h"
 #include "host_platform.h"
 #include "platform/registry_types.h"
+#include "regedit4.h"
 #include "terminal_text.h"
 
 namespace serix::host {
@@ -167,6 +168,10 @@ std::string OptionalBytes(const Json& request, const char* name) {
   return value == nullptr ? std::string() : Bytes(*value, std::string("\"") + name + "\"");
 }
 
+void Check(bool done, const std::string& why) {
+  if (!done) Refuse(why);
+}
+
 bool IsTrue(const Json& value) {
   return value.is_boolean() && value.get<bool>();
 }
@@ -198,6 +203,7 @@ Response Capabilities(Session& /*session*/, const Json& /*request*/) {
   response["deny"] = capabilities.deny;
   response["beeps"] = capabilities.beeps;
   response["open"] = capabilities.openCount;
+  response["read_range"] = capabilities.rangeReading;
   return response;
 }
 
@@ -318,6 +324,39 @@ Response Function(Session& session, const Json& request) {
   return response;
 }
 
+Response ValueReading(const RangeValueReading& value) {
+  Response read;
+  read["text"] = BytesToCodePoints(value.text);
+  read["value"] = value.value;
+  if (!value.date.empty()) read["date"] = BytesToCodePoints(value.date);
+  return read;
+}
+
+Response ReadRange(Session& session, const Json& request) {
+  const std::string argument = OptionalBytes(request, "arg");
+  RangeReading reading;
+  std::string why;
+  Check(ReadRangeArgument(session.host(), argument, reading, why), why);
+  static constexpr const char* kDateOrders[] = {"none", "month first", "day first"};
+  Response options;
+  options["padding"] = reading.paddingWidth;
+  options["dates"] = kDateOrders[reading.dateOrder];
+  options["date_separator"] = std::string(1, reading.dateSeparator);
+  options["return_at_end"] = reading.returnAtEnd;
+  options["warning"] = reading.warning;
+  Response response;
+  response["options"] = std::move(options);
+  if (reading.prefix) response["prefix"] = BytesToCodePoints(*reading.prefix);
+  if (reading.start) response["start"] = ValueReading(*reading.start);
+  if (reading.step) response["step"] = ValueReading(*reading.step);
+  if (reading.end) response["end"] = ValueReading(*reading.end);
+  if (reading.suffix) response["suffix"] = BytesToCodePoints(*reading.suffix);
+  response["writes"] = reading.writes;
+  if (reading.writes) response["incomplete"] = reading.incomplete;
+  AddUnexpectedMessages(response, reading.effects);
+  return response;
+}
+
 Response Strings(Session& session, const Json& /*request*/) {
   Response strings = Response::object();
   for (const auto& [id, text] : ModuleStrings(session.plugin())) {
@@ -359,10 +398,6 @@ RegistryValue ValueFromRequest(const Json& value, const std::string& what) {
   if (value.is_string()) return RegistryValue::Text(Bytes(value, what));
   return RegistryValue::Number(
       static_cast<std::uint32_t>(WholeNumber(value, what, INT32_MIN, UINT32_MAX)));
-}
-
-void Check(bool done, const std::string& why) {
-  if (!done) Refuse(why);
 }
 
 Response Ok() {
@@ -429,6 +464,27 @@ Response RegistryDelete(const Json& names) {
   return Apply(deletions);
 }
 
+// The values named, those the key holds, as a REGEDIT4 file.
+Response RegistryExport(const Json& names) {
+  if (!names.is_array()) Refuse("\"export\" must be a list of value names");
+  std::vector<std::string> wanted;
+  for (const Json& name : names) wanted.push_back(Bytes(name, "a value name"));
+  PrefsKeyState state;
+  std::string why;
+  Check(ReadPrefsKey(state, why), why);
+  std::vector<std::pair<std::string, RegistryValue>> exported;
+  for (const std::string& name : wanted) {
+    for (const auto& value : state.values) {
+      if (value.first == name) exported.push_back(value);
+    }
+  }
+  std::string text;
+  Check(WriteRegedit4(exported, text, why), why);
+  Response response;
+  response["file"] = BytesToCodePoints(text);
+  return response;
+}
+
 Response RegistryDeny(const Json& denial) {
   std::string why;
   Check(DenyRegistry(Chosen(denial, kDenials, "deny"), why), why);
@@ -450,6 +506,7 @@ constexpr Entry<Response (*)(const Json&)> kRegistryActions[] = {
     {"delete", RegistryDelete},
     {"delete_key", RegistryDeleteKey},
     {"deny", RegistryDeny},
+    {"export", RegistryExport},
 };
 
 Response Registry(Session& /*session*/, const Json& request) {
@@ -476,8 +533,8 @@ Response Clock(Session& /*session*/, const Json& request) {
 
 constexpr Entry<Response (*)(Session&, const Json&)> kOps[] = {
     {"capabilities", Capabilities}, {"initialise", Initialise}, {"event", Event},
-    {"function", Function},         {"strings", Strings},       {"version", Version},
-    {"registry", Registry},         {"clock", Clock},
+    {"function", Function},         {"read_range", ReadRange},  {"strings", Strings},
+    {"version", Version},           {"registry", Registry},     {"clock", Clock},
 };
 
 Response Answer(Session& session, const Json& request) {

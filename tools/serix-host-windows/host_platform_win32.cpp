@@ -190,6 +190,12 @@ PlatformCapabilities Capabilities() {
           .openCount = hooked.open};
 }
 
+bool ReadRangeArgument(EmulatedHost& /*host*/, std::string_view /*argument*/,
+                       RangeReading& /*reading*/, std::string& why) {
+  why = "this host loads Serix.fmx and cannot see how it reads an argument";
+  return false;
+}
+
 bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
   switch (choice.kind) {
     case RegistryKind::kScratch:

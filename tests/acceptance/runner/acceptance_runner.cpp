@@ -9,7 +9,8 @@
 //   {"request": {...}, "expect": {...}}      a request, and what the response must hold
 //   {"send": "TEXT", "expect": {...}}        a raw line, for requests that are not valid JSON
 //   "needs": "clock" (or a list)             skip the entry unless the host has these
-//                                            capabilities: clock, deny, beeps, open
+//                                            capabilities: clock, deny, beeps, open,
+//                                            read_range
 //   "calculation": "TEXT"                    what the playground page shows as the call's
 //                                            calculation (its browser tests read it; not here)
 //
@@ -171,7 +172,7 @@ Capabilities AskCapabilities(HostProcess& host) {
   }
   Capabilities capabilities;
   capabilities.platform = response.value("platform", "");
-  for (const char* name : {"clock", "deny", "beeps", "open"}) {
+  for (const char* name : {"clock", "deny", "beeps", "open", "read_range"}) {
     if (response.value(name, false)) capabilities.present.insert(name);
   }
   return capabilities;
@@ -234,7 +235,8 @@ class FileRun {
     }
     try {
       for (const std::string& need : Needs(entry)) {
-        if (need != "clock" && need != "deny" && need != "beeps" && need != "open") {
+        if (need != "clock" && need != "deny" && need != "beeps" && need != "open" &&
+            need != "read_range") {
           throw std::invalid_argument("unknown capability \"" + need + "\"");
         }
         if (!capabilities_.present.contains(need)) {

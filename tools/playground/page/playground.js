@@ -8,7 +8,10 @@
   var GUIDE_NO_RESULT = "Serix-Guide.html#when-there-is-no-result";
   var RESULT_LIMIT = 64000;
   var LONGEST_SHARED_ARGUMENT = 16000;
-  var PROBE_WORD = "-fieldsizewarning ";
+  var LONGEST_PADDING = 100;
+  // A calendar field's date and a day number: 1 January 1970, the browser's day 0, is day 719163.
+  var DAY_OF_1970 = 719163;
+  var MS_PER_DAY = 86400000;
   var DEFAULT_CALL = { f: "Serx-CreateRange", a: "-padding 3|Item |8|1|11|", s: "|" };
 
   var $ = function (id) { return document.getElementById(id); };
@@ -16,22 +19,10 @@
   var separator = "|"; // the token the plug-in splits at now
   var frame = 0; // the animation frame that will show the call, when one is asked for
   var shownResult = ""; // the text in the result area, returns as "\r"
+  var fillFormFromResult = false; // the argument changed: the next call's answer ticks the form
 
-  // ---- The argument: parameters split at the separator, and the option words in them.
-
-  function hasWord(text, word) {
-    return text.toLowerCase().indexOf(word.toLowerCase()) >= 0;
-  }
-
-  // The width after "-padding": the text up to the next "-", its first run of digits.
-  function paddingWidth(options) {
-    var at = options.toLowerCase().indexOf("-padding");
-    if (at < 0) return null;
-    var after = options.slice(at + "-padding".length);
-    var dash = after.indexOf("-");
-    var digits = (dash < 0 ? after : after.slice(0, dash)).match(/[0-9]+/);
-    return digits ? digits[0] : "";
-  }
+  // ---- The argument: parameters split at the separator; how the plug-in reads them is the
+  // plug-in's to say (SerixCore.readRange).
 
   // A field's text as the plug-in gets it: a line break is a return (13), the host's line
   // separator. (Text fields hand out their line breaks as line feeds, whatever was put in.)
@@ -47,13 +38,19 @@
     return separator ? argument.split(separator) : [argument];
   }
 
+  // N as the field shows it: a number field takes "1e2" for 100, which the plug-in would read
+  // as 1, so a whole number is written out in digits.
+  function paddingText() {
+    var field = $("padding-width");
+    var n = field.valueAsNumber;
+    return Number.isInteger(n) && n >= 0 ? BigInt(n).toString() : field.value;
+  }
+
   function formToRangeArgument() {
     // Padding counts only for numbers, the date separator only for dates.
     var dates = $("values").value !== "numbers";
     var words = [];
-    if (!dates && $("padding-on").checked) {
-      words.push(("-padding " + $("padding-width").value).trim());
-    }
+    if (!dates && $("padding-on").checked) words.push(("-padding " + paddingText()).trim());
     if (dates) words.push($("values").value);
     if (dates && $("date-separator").value) words.push($("date-separator").value);
     if ($("no-return").checked) words.push("-noreturnatend");
@@ -62,50 +59,62 @@
             $("end").value, $("suffix").value].join(separator);
   }
 
-  function rangeArgumentToForm(parameters) {
-    var options = parameters[0] || "";
-    var width = paddingWidth(options);
-    $("padding-on").checked = width !== null;
-    if (width !== null) setValue($("padding-width"), width);
-    $("values").value = hasWord(options, "-DateMMDDYYYY") ? "-DateMMDDYYYY"
-                      : hasWord(options, "-DateDDMMYYYY") ? "-DateDDMMYYYY" : "numbers";
-    $("date-separator").value = hasWord(options, "-DateUseDash") ? "-DateUseDash"
-                              : hasWord(options, "-DateUsePeriod") ? "-DateUsePeriod" : "";
-    $("no-return").checked = hasWord(options, "-noreturnatend");
-    $("size-warning").checked = hasWord(options, "-fieldsizewarning");
+  var DATE_ORDERS = { none: "numbers", "month first": "-DateMMDDYYYY",
+                      "day first": "-DateDDMMYYYY" };
+  var DATE_SEPARATORS = { "/": "", "-": "-DateUseDash", ".": "-DateUsePeriod" };
+
+  // The form as the plug-in reads the argument: the option words that apply, and each
+  // parameter as the plug-in holds it (at most 1000 characters, up to a zero byte). The
+  // parameters it does not read (those after an empty start, step or end) keep their text.
+  function rangeArgumentToForm(parameters, argumentBytes) {
+    var read = argumentBytes && core.readRange(argumentBytes);
+    if (read) {
+      var options = read.options;
+      $("padding-on").checked = options.padding > 0;
+      if (options.padding > 0) setValue($("padding-width"), String(options.padding));
+      $("values").value = DATE_ORDERS[options.dates];
+      $("date-separator").value = DATE_SEPARATORS[options.date_separator];
+      $("no-return").checked = !options.return_at_end;
+      $("size-warning").checked = options.warning;
+    }
     ["prefix", "start", "step", "end", "suffix"].forEach(function (id, i) {
-      setValue($(id), (parameters[i + 1] || "").replace(/\r/g, "\n"));
+      var asRead = read && read[id];
+      var text = !asRead ? parameters[i + 1] || ""
+                         : Cp1252.decode(asRead.text || asRead);
+      setValue($(id), text.replace(/\r/g, "\n"));
     });
   }
 
-  var FORMS = {
-    "Serx-CreateRange": { toArgument: formToRangeArgument, fromParameters: rangeArgumentToForm },
-    "Serx-Options": {
+  // Serx-Options and Serx-Version take one option word each: the form shows whether the
+  // plug-in found it by its answer ("0" and "1100"), after the call.
+  var FORMS = new Map([
+    ["Serx-CreateRange", { toArgument: formToRangeArgument, fromParameters: rangeArgumentToForm,
+                           fromResult: function () {} }],
+    ["Serx-Options", {
       toArgument: function () {
         return ($("set-warning").checked ? "-setwarningdialogtext" : "") + separator +
                $("warning-text").value;
       },
       fromParameters: function (parameters) {
-        $("set-warning").checked = hasWord(parameters[0] || "", "-setwarningdialogtext");
         setValue($("warning-text"), (parameters[1] || "").replace(/\r/g, "\n"));
       },
-    },
-    "Serx-Version": {
+      fromResult: function (result) { $("set-warning").checked = result === "0"; },
+    }],
+    ["Serx-Version", {
       toArgument: function () {
         return $("version-number").checked ? "-getversionnumber" : "";
       },
-      fromParameters: function (parameters) {
-        $("version-number").checked = hasWord(parameters[0] || "", "-getversionnumber");
-      },
-    },
-  };
+      fromParameters: function () {},
+      fromResult: function (result) { $("version-number").checked = result === "1100"; },
+    }],
+  ]);
 
   function functionName() {
     return $("function").value;
   }
 
   function showForm() {
-    Object.keys(FORMS).forEach(function (name) {
+    FORMS.forEach(function (form, name) {
       $("form-" + name).hidden = name !== functionName();
     });
     $("fields-calculation-block").hidden = functionName() !== "Serx-CreateRange";
@@ -131,7 +140,7 @@
       return;
     }
     core.setRegistryText("SeparatorToken", bytes);
-    core.call("Serx-Version", new Uint8Array(0));
+    core.call("Serx-Version", new Uint8Array(0)); // the plug-in reads the token at every call
     var stored = core.registryText("SeparatorToken");
     separator = stored ? Cp1252.decode(stored) : "|";
     var accepted = stored && stored.length === bytes.length &&
@@ -140,10 +149,8 @@
       ? "The plug-in splits the argument at " + quoted(separator) + "."
       : "Not a token the plug-in takes (1 to 63 characters): it splits at " + quoted(separator) +
         ".");
-    var regFile = core.regFile("SeparatorToken");
-    var link = $("reg-file");
-    link.href = regFile ? "data:application/octet-stream;base64," + base64(regFile) : "#";
-    link.hidden = !regFile;
+    $("reg-file").href = "data:application/octet-stream;base64," +
+                         base64(core.regFile("SeparatorToken"));
   }
 
   function base64(bytes) {
@@ -299,39 +306,35 @@
     });
   }
 
-  // Whether the plug-in found the range incomplete, asked of the plug-in itself: the same
-  // call with -fieldsizewarning shows its warning exactly then. (The clock moves on between
-  // calls, so the five seconds between two warnings never hide it.) Null when the word cannot
-  // go in front of the options without the separator splitting it.
-  function rangeIncomplete(argument) {
-    var probe = PROBE_WORD + argument;
-    if (separator && probe.indexOf(separator) >= 0 && probe.indexOf(separator) < PROBE_WORD.length) {
-      return null;
-    }
-    var bytes = Cp1252.encode(probe);
-    return core.call(functionName(), bytes).messages.length > 0;
-  }
-
-  function showDates() {
-    var order = $("values").value === "-DateMMDDYYYY" ? 1 : $("values").value === "-DateDDMMYYYY" ? 2 : 0;
-    var dateSeparator = $("date-separator").value === "-DateUseDash" ? "-"
-                      : $("date-separator").value === "-DateUsePeriod" ? "." : "/";
+  // Start and end as the plug-in reads them, as dates when the options ask for dates; the
+  // calendar fields follow them (the browser's calendar, its day 0 being DAY_OF_1970).
+  function showDates(read) {
+    var dates = read && read.options.dates !== "none";
     [["start", "start-date", "start-date-text"], ["end", "end-date", "end-date-text"]]
       .forEach(function (ids) {
-        var bytes = Cp1252.encode($(ids[0]).value);
-        if (!order || !bytes || $(ids[0]).value.trim() === "") {
+        var value = read && read[ids[0]];
+        if (!dates || !value || !value.text.length) {
           setText($(ids[2]), "");
           return;
         }
-        var day = core.readValue(bytes);
-        setText($(ids[2]), "Day " + day.toLocaleString("en-US") + " is " +
-                core.dateText(day, order, dateSeparator) + ".");
+        setText($(ids[2]), "Day " + value.value.toLocaleString("en-US") + " is " +
+                Cp1252.decode(value.date) + ".");
         if (document.activeElement === $(ids[1])) return; // being typed into
-        var iso = core.dateText(day, 1, "-").split("-"); // MM-DD-YYYY
-        var year = Number(iso[2]);
-        $(ids[1]).value = year >= 1 && year <= 9999 && iso.length === 3
-          ? iso[2] + "-" + iso[0] + "-" + iso[1] : "";
+        var time = (value.value - DAY_OF_1970) * MS_PER_DAY;
+        var year = new Date(time).getUTCFullYear();
+        if (year >= 1 && year <= 9999) {
+          $(ids[1]).valueAsNumber = time;
+        } else {
+          $(ids[1]).value = "";
+        }
       });
+  }
+
+  // What the plug-in pads to, beside N; it pads to at most 100 characters.
+  function showPadding(read) {
+    var on = read && read.options.dates === "none" && $("padding-on").checked;
+    setText($("padding-note"), "At most " + LONGEST_PADDING + "." +
+            (on ? " The plug-in pads to " + read.options.padding + "." : ""));
   }
 
   function showCalculation(argument) {
@@ -388,19 +391,25 @@
 
   function show() {
     var argument = argumentText();
-    showDates();
     showCalculation(argument);
     remember(argument);
     $("result-notices").replaceChildren();
 
     var missing = [];
     var bytes = Cp1252.encode(argument, missing);
+    var read = bytes && functionName() === "Serx-CreateRange" ? core.readRange(bytes) : null;
+    showDates(read);
+    showPadding(read);
     argumentNotes(argument, missing);
     if (!bytes) {
       showNoResult("No call: the argument holds characters outside Windows-1252.");
       return;
     }
     var outcome = core.call(functionName(), bytes);
+    if (fillFormFromResult) {
+      fillFormFromResult = false;
+      FORMS.get(functionName()).fromResult(outcome.wrote ? Cp1252.decode(outcome.result) : "");
+    }
     if (!outcome.wrote) {
       showNoResult("No result.");
       notice("warning", ["No result: the plug-in leaves the result untouched, so the " +
@@ -411,9 +420,8 @@
     }
     showResult(outcome.result);
     showMessages(outcome.messages);
-    if (functionName() === "Serx-CreateRange") {
-      var incomplete = rangeIncomplete(argument);
-      if (incomplete || (incomplete === null && outcome.result.length >= RESULT_LIMIT)) {
+    if (read) {
+      if (read.incomplete) {
         notice("warning", ["Incomplete: the range does not fit in 64000 characters, the most " +
                            "the plug-in returns (the text limit of the FileMaker Pro versions " +
                            "of its time). The result holds what fits" +
@@ -430,7 +438,7 @@
   // ---- Keeping the form and the argument in step.
 
   function writeArgumentFromForm() {
-    $("argument").value = pluginText(FORMS[functionName()].toArgument());
+    $("argument").value = pluginText(FORMS.get(functionName()).toArgument());
   }
 
   function formChanged() {
@@ -440,7 +448,9 @@
   }
 
   function argumentChanged() {
-    FORMS[functionName()].fromParameters(splitParameters(argumentText()));
+    var argument = argumentText();
+    FORMS.get(functionName()).fromParameters(splitParameters(argument), Cp1252.encode(argument));
+    fillFormFromResult = true;
     showForm();
     schedule();
   }
@@ -452,9 +462,9 @@
   }
 
   function pickDate(pickerId, fieldId) {
-    var parts = $(pickerId).value.split("-");
-    if (parts.length !== 3) return;
-    $(fieldId).value = String(core.dayNumber(Number(parts[0]), Number(parts[1]), Number(parts[2])));
+    var time = $(pickerId).valueAsNumber;
+    if (!Number.isFinite(time)) return;
+    $(fieldId).value = String(Math.round(time / MS_PER_DAY) + DAY_OF_1970);
     formChanged();
   }
 
@@ -462,7 +472,7 @@
   function loadFromAddress() {
     var params = new URLSearchParams(location.hash.replace(/^#/, ""));
     var name = params.get("f");
-    $("function").value = FORMS[name] ? name : DEFAULT_CALL.f;
+    $("function").value = FORMS.has(name) ? name : DEFAULT_CALL.f;
     $("separator").value = params.has("s") ? params.get("s") : DEFAULT_CALL.s;
     applySeparator();
     $("argument").value = params.has("a") || params.has("f") ? params.get("a") || ""

@@ -1,101 +1,104 @@
-// The plug-in's own code in WebAssembly, with the host emulation of serix-host around it
-// (playground_api.cpp). Every result, message box and registry value the page shows comes
-// from here; texts go in and come out as bytes.
+// The plug-in's own code in WebAssembly, with the host emulation of serix-host around it,
+// reached through the session protocol of serix-host (docs/host.md): one request line in, one
+// response line out (page_session.cpp). Every result, message box, reading of an argument and
+// registry value the page shows comes from here. The protocol's texts are strings whose
+// character codes are the bytes; the page's own texts go in and come out as bytes.
 var SerixCore = (function () {
   "use strict";
 
+  var CLOCK_STEP = 10000;
+
+  function byteText(bytes) {
+    var parts = [];
+    for (var at = 0; at < bytes.length; at += 8192) {
+      parts.push(String.fromCharCode.apply(null, bytes.subarray(at, at + 8192)));
+    }
+    return parts.join("");
+  }
+
+  function bytesOf(text) {
+    return Uint8Array.from(text, function (ch) { return ch.charCodeAt(0); });
+  }
+
   function open(module) {
-    // Bytes into the module's memory, with a terminating zero for the C side's names.
-    function withBytes(bytes, work) {
-      var at = module._malloc(bytes.length + 1);
-      module.HEAPU8.set(bytes, at);
-      module.HEAPU8[at + bytes.length] = 0;
+    var encoder = new TextEncoder();
+    var decoder = new TextDecoder();
+
+    // The response to one request, both as objects.
+    function request(message) {
+      var line = encoder.encode(JSON.stringify(message));
+      var at = module._malloc(line.length + 1);
       try {
-        return work(at, bytes.length);
+        module.HEAPU8.set(line, at);
+        var answer = module._serix_request(at, line.length);
+        var end = module.HEAPU8.indexOf(0, answer);
+        return JSON.parse(decoder.decode(module.HEAPU8.subarray(answer, end)));
       } finally {
         module._free(at);
       }
     }
 
-    function ascii(text) {
-      var bytes = new Uint8Array(text.length);
-      for (var i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i) & 0x7f;
-      return bytes;
+    function ask(message) {
+      var response = request(message);
+      if (response.error !== undefined) throw new Error(response.error);
+      return response;
     }
 
-    // A copy, since the module's memory may move on the next call.
-    function copyOut(at, size) {
-      return module.HEAPU8.slice(at, at + size);
+    if (ask({ op: "initialise", version: 4 }).answer !== 4) {
+      throw new Error("the plug-in did not start");
     }
-
-    function lastBytes() {
-      return copyOut(module._serix_bytes(), module._serix_bytes_size());
-    }
-
-    if (module._serix_start() !== 4) throw new Error("the plug-in did not start");
+    // The clock moves on ten seconds before every call, so each try stands for a moment of its
+    // own and the range warning, shown at most once in five seconds, shows whenever asked for.
+    var clock = 600000;
 
     return {
+      request: request,
+
       // { wrote, result, messages: [{caption, text}] }: whether the plug-in wrote a result,
       // its bytes, and the message boxes the call showed.
       call: function (functionName, argumentBytes) {
-        var outcome = withBytes(ascii(functionName), function (name) {
-          return withBytes(argumentBytes, function (argument, size) {
-            return module._serix_call(name, argument, size);
-          });
-        });
-        var messages = [];
-        for (var i = 0; outcome >= 0 && i < module._serix_message_count(); i++) {
-          messages.push({
-            caption: copyOut(module._serix_message_caption(i), module._serix_message_caption_size(i)),
-            text: copyOut(module._serix_message_text(i), module._serix_message_text_size(i)),
-          });
-        }
+        clock += CLOCK_STEP;
+        ask({ op: "clock", ms: clock });
+        var response = ask({ op: "function", name: functionName, arg: byteText(argumentBytes) });
         return {
-          wrote: outcome === 1,
-          result: outcome === 1 ? copyOut(module._serix_result(), module._serix_result_size()) : null,
-          messages: messages,
+          wrote: response.touched,
+          result: response.touched ? bytesOf(response.result) : null,
+          messages: response.alerts.map(function (alert) {
+            return { caption: bytesOf(alert.caption), text: bytesOf(alert.text) };
+          }),
         };
       },
 
-      setRegistryText: function (name, bytes) {
-        return withBytes(ascii(name), function (valueName) {
-          return withBytes(bytes, function (text, size) {
-            return module._serix_registry_set_text(valueName, text, size) === 1;
-          });
+      // How Serx-CreateRange reads the argument (the "read_range" response), its texts as
+      // bytes.
+      readRange: function (argumentBytes) {
+        var read = ask({ op: "read_range", arg: byteText(argumentBytes) });
+        ["prefix", "suffix"].forEach(function (name) {
+          if (name in read) read[name] = bytesOf(read[name]);
         });
+        ["start", "step", "end"].forEach(function (name) {
+          if (!(name in read)) return;
+          read[name].text = bytesOf(read[name].text);
+          if ("date" in read[name]) read[name].date = bytesOf(read[name].date);
+        });
+        return read;
+      },
+
+      setRegistryText: function (name, bytes) {
+        var values = {};
+        values[name] = byteText(bytes);
+        ask({ op: "registry", set: values });
       },
 
       // The bytes of a REG_SZ value, or null.
       registryText: function (name) {
-        var found = withBytes(ascii(name), function (valueName) {
-          return module._serix_registry_text(valueName);
-        });
-        return found ? lastBytes() : null;
+        var value = ask({ op: "registry", get: true }).values[name];
+        return typeof value === "string" ? bytesOf(value) : null;
       },
 
-      // The value as a REGEDIT4 file's bytes, or null.
+      // The value as a REGEDIT4 file's bytes.
       regFile: function (name) {
-        var found = withBytes(ascii(name), function (valueName) {
-          return module._serix_reg_file(valueName);
-        });
-        return found ? lastBytes() : null;
-      },
-
-      // A day number as the plug-in writes it; order 1 month first, 2 day first.
-      dateText: function (day, order, separator) {
-        module._serix_date_text(day, order, separator.charCodeAt(0));
-        return String.fromCharCode.apply(null, lastBytes());
-      },
-
-      // A start, step or end text as the plug-in reads it.
-      readValue: function (bytes) {
-        return withBytes(bytes, function (text) {
-          return module._serix_read_value(text);
-        });
-      },
-
-      dayNumber: function (year, month, day) {
-        return module._serix_day_number(year, month, day);
+        return bytesOf(ask({ op: "registry", export: [name] }).file);
       },
     };
   }
