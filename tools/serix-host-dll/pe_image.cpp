@@ -254,6 +254,10 @@ bool ApplyRelocations(Mapped& mapped, std::string& why) {
       reinterpret_cast<std::uint32_t>(mapped.module.base) - mapped.headers.preferredBase;
   std::uint32_t at = mapped.headers.directoryRva[kRelocations];
   const std::uint32_t end = at + mapped.headers.directorySize[kRelocations];
+  if (delta != 0 && mapped.headers.directorySize[kRelocations] == 0) {
+    why = "its preferred base is taken and it carries no base relocations";
+    return false;
+  }
   why = "a damaged DLL: bad base relocations";
   if (InImage(mapped, at, end - at) == nullptr || end < at) return false;
   while (end - at >= 8) {
