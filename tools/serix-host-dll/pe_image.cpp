@@ -319,6 +319,13 @@ bool BindImports(Mapped& mapped, std::string& why) {
   }
 }
 
+bool InCode(const Mapped& mapped, std::uint32_t rva) {
+  for (const Section& section : mapped.headers.sections) {
+    if ((section.flags & kSectionExecute) != 0 && rva - section.rva < section.size) return true;
+  }
+  return false;
+}
+
 void* FindExport(const Mapped& mapped, const char* wanted) {
   const std::uint32_t directory = mapped.headers.directoryRva[kExports];
   const std::uint32_t directorySize = mapped.headers.directorySize[kExports];
@@ -336,8 +343,9 @@ void* FindExport(const Mapped& mapped, const char* wanted) {
     std::memcpy(&ordinal, ordinalAt, sizeof ordinal);
     if (ordinal >= functionCount) return nullptr;
     const std::uint32_t rva = ImageWord(mapped, functions + ordinal * 4u);
-    // An address inside the export directory is a forward to another DLL.
-    if (rva - directory < directorySize || InImage(mapped, rva, 1) == nullptr) return nullptr;
+    // An address inside the export directory is a forward to another DLL; one outside the
+    // code, a damaged table that would be run as code.
+    if (rva - directory < directorySize || !InCode(mapped, rva)) return nullptr;
     return mapped.module.base + rva;
   }
   return nullptr;
@@ -408,7 +416,8 @@ bool PrepareTls(Mapped& mapped, std::vector<AttachProc>& callbacks, std::string&
     if (!list || InImage(mapped, *list + i * 4, 4) == nullptr) return false;
     const std::uint32_t callback = ImageWord(mapped, *list + i * 4);
     if (callback == 0) return true;
-    if (!RvaOf(mapped, callback)) return false;
+    const std::optional<std::uint32_t> at = RvaOf(mapped, callback);
+    if (!at || !InCode(mapped, *at)) return false;
     callbacks.push_back(reinterpret_cast<AttachProc>(callback));
   }
 }
@@ -477,6 +486,9 @@ bool LoadModule(const std::string& path, const char* exportName, LoadedModule& m
   }
   mapped->module.entry = FindExport(*mapped, exportName);
   if (mapped->module.entry == nullptr) return fail(std::string("exports no ") + exportName);
+  if (mapped->headers.entryRva != 0 && !InCode(*mapped, mapped->headers.entryRva)) {
+    return fail("a damaged DLL: its entry point lies outside its code");
+  }
   if (!ProtectSections(*mapped)) return fail("cannot protect its sections");
   ResetServices();
   current = std::move(mapped);
