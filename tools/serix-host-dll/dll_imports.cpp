@@ -152,7 +152,8 @@ std::string BoxDefect(void* owner, Dword style) {
     char text[80];
     std::snprintf(text, sizeof text, "style 0x%08lX, not MB_TASKMODAL alone",
                   static_cast<unsigned long>(style));
-    defect += (defect.empty() ? "" : "; ") + std::string(text);
+    if (!defect.empty()) defect += "; ";
+    defect += text;
   }
   return defect;
 }
@@ -171,8 +172,11 @@ Long WINAPI_STANDIN RegCreateKeyA(Dword root, const char* subkey, Dword* key) {
   if (key == nullptr) return kInvalidParameter;
   if (Services().denyCreate) return kAccessDenied;
   std::string path = *rootPath;
-  if (subkey != nullptr && *subkey != '\0')
-    path += (path.empty() ? "" : "\\") + std::string(subkey);
+  // In steps: GCC 12 for i386 takes a literal plus a string for an overlapping copy.
+  if (subkey != nullptr && *subkey != '\0') {
+    if (!path.empty()) path += '\\';
+    path += subkey;
+  }
   for (std::size_t slot = 0; slot < kMaxOpenKeys; ++slot) {
     if (openKeys[slot]) continue;
     Services().registry->CreateKey(path);
