@@ -194,8 +194,9 @@ Long WINAPI_STANDIN RegCloseKey(Dword key) {
   return kSuccess;
 }
 
-// A text is answered as stored, with a terminating zero added after it when it lacks one and
-// the buffer has room; the size answered counts only the bytes stored.
+// A text is answered as stored, with a zero added after its last byte when that is not one
+// and the buffer has room (an empty text gets none); the size answered counts only the bytes
+// stored.
 Long WINAPI_STANDIN RegQueryValueExA(Dword key, const char* name, Dword* /*reserved*/, Dword* type,
                                      std::uint8_t* data, Dword* size) {
   const std::string* path = PathOfKey(key);
@@ -212,7 +213,7 @@ Long WINAPI_STANDIN RegQueryValueExA(Dword key, const char* name, Dword* /*reser
     status = kMoreData;
   } else if (data != nullptr) {
     std::memcpy(data, value->bytes.data(), needed);
-    if (IsText(value->type) && needed < *size && (needed == 0 || data[needed - 1] != 0)) {
+    if (IsText(value->type) && needed < *size && needed > 0 && data[needed - 1] != 0) {
       data[needed] = 0;
     }
   }
