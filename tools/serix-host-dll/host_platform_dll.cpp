@@ -1,12 +1,8 @@
 // The host's platform where the real Serix.fmx is loaded into an i386 Linux process
 // (pe_image.h) and its imports are this host's stand-ins (dll_imports.h): the preference key in
 // memory, the clock, registry denial, beeps and message boxes steered as on every other host,
-// the string table and version block read from the module's own resources.
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
+// the string table and version block read from the module's own resources. The standard
+// streams and file writes are every POSIX front end's (host-emulation/host_platform_posix.cpp).
 #include <memory>
 
 #include "dll_imports.h"
@@ -79,22 +75,6 @@ std::optional<PluginModule> LoadPlugin(std::string_view file, std::string& why) 
 
 void ShutdownPlatform() {
   dll::UnloadModule();
-}
-
-void PrepareStandardStreams() {
-  // A reader that has gone makes writes fail with EPIPE, reported like any failed write.
-  ::signal(SIGPIPE, SIG_IGN);
-  // A closed standard descriptor is held by /dev/null opened the wrong way round, so that
-  // using it still fails and no file opened later takes its place.
-  for (const int fd : {0, 1, 2}) {
-    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-      const int held = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
-      if (held >= 0 && held != fd) {
-        ::dup2(held, fd);
-        ::close(held);
-      }
-    }
-  }
 }
 
 std::map<std::uint32_t, std::string> ModuleStrings(const PluginModule& /*plugin*/) {
