@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native unit and acceptance tests, the same under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the same built for 32-bit x86 (natively or
-# under qemu-i386), the Windows DLL under Wine (acceptance, resources and the oracle tests
-# against the real Windows functions), the WebAssembly build's serix-host.js under Node
-# (acceptance), the playground page of the release zip in Chromium, a bounded run of each
-# fuzzer, and the coverage floor of the plug-in's core. Installs what is missing first.
+# under qemu-i386) with every acceptance file and the guide's examples once more through
+# scripts/run-dll.sh on the release's Serix.fmx (its ctest's label dll), the Windows DLL under
+# Wine (acceptance, resources and the oracle tests against the real Windows functions), the
+# WebAssembly build's serix-host.js under Node (acceptance), the playground page of the
+# release zip in Chromium, a bounded run of each fuzzer, and the coverage floor of the
+# plug-in's core. Installs what is missing first.
 # SERIX_STAGES="native sanitize" runs a subset.
 #
 # Every stage runs, whatever happened before it. The closing line counts every test:

@@ -11,6 +11,10 @@
 
 #if defined(_WIN32) && defined(__i386__)
 #define SERIX_STDCALL __stdcall
+#elif defined(__i386__)
+// A 32-bit host of another system that loads the Windows module: the module calls with
+// stdcall and may keep the stack aligned to only 4 bytes, as Windows code may.
+#define SERIX_STDCALL __attribute__((stdcall, force_align_arg_pointer))
 #else
 #define SERIX_STDCALL
 #endif

@@ -231,7 +231,7 @@ TEST_F(HostSessionTest, SeveralValuesAreStoredAllOrNone) {
   ::getrlimit(RLIMIT_FSIZE, &limit);
   const rlimit unlimited = limit;
   const auto askWithin = [&](std::uintmax_t bytes, const Json& request) {
-    limit.rlim_cur = bytes;
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
     ::setrlimit(RLIMIT_FSIZE, &limit);
     const Json response = AskJson(request);
     ::setrlimit(RLIMIT_FSIZE, &unlimited);

@@ -12,6 +12,12 @@
 //                             thread that reads and closes the plug-in's message boxes, and
 //                             the module's imports of the clock, the beep and the registry
 //                             calls pointed at the host's stand-ins.
+//   serix-host-dll/host_platform_dll.cpp
+//                             the real Serix.fmx loaded into an i386 Linux process as Windows
+//                             loads it, its imports bound to the host's stand-ins, the
+//                             registry in memory.
+//   host_platform_posix.cpp   the standard streams and whole-file writes of every front end on
+//                             a POSIX system (all but the Windows one).
 //
 // All text is bytes (code page 1252 on Windows), held in std::string. Functions that can fail
 // return false and say why in `why`, one line meant for a person. The functions are called

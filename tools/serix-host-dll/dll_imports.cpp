@@ -1,0 +1,361 @@
+#include "dll_imports.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "dll_resources.h"
+#include "pe_image.h"
+#include "platform/ascii_case.h"
+
+// Windows' conventions for the functions the module calls; the stack is realigned on entry,
+// since Windows code may keep it aligned to only 4 bytes.
+#define WINAPI_STANDIN __attribute__((stdcall, force_align_arg_pointer))
+#define CRT_STANDIN __attribute__((cdecl, force_align_arg_pointer))
+
+namespace serix::host::dll {
+namespace {
+
+using Dword = std::uint32_t;
+using Long = std::int32_t;
+
+constexpr Long kSuccess = 0;
+constexpr Long kFileNotFound = 2;
+constexpr Long kAccessDenied = 5;
+constexpr Long kInvalidHandle = 6;
+constexpr Long kInvalidParameter = 87;
+constexpr Long kMoreData = 234;
+constexpr Long kModuleNotFound = 126;
+constexpr Long kProcedureNotFound = 127;
+constexpr Long kInvalidAddress = 487;
+constexpr Dword kCurrentUser = 0x80000001;  // HKEY_CURRENT_USER
+constexpr Dword kSimpleBeep = 0xFFFFFFFF;
+constexpr Dword kTaskModal = 0x2000;  // MB_TASKMODAL
+constexpr int kOk = 1;                // IDOK
+
+Dword lastError = 0;
+
+// Open keys: handle n + 1 is slot n, holding the key's path under the current user.
+constexpr std::size_t kMaxOpenKeys = 64;
+std::array<std::optional<std::string>, kMaxOpenKeys> openKeys;
+
+const std::string* PathOfKey(Dword key) {
+  if (key == kCurrentUser) {
+    static const std::string root;
+    return &root;
+  }
+  if (key == 0 || key > kMaxOpenKeys || !openKeys[key - 1]) return nullptr;
+  return &*openKeys[key - 1];
+}
+
+bool IsText(Dword type) {
+  return type == 1 || type == 2 || type == 7;  // REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ
+}
+
+// --- KERNEL32: the C runtime's start-up and shutdown, and the clock ---------------------------
+
+Dword WINAPI_STANDIN GetTickCount() {
+  return Services().clock;
+}
+
+Dword WINAPI_STANDIN GetLastError() {
+  return lastError;
+}
+
+void WINAPI_STANDIN Sleep(Dword) {}
+
+// The runtime looks for a shared libgcc; there is none, and no other module to load.
+void* WINAPI_STANDIN GetModuleHandleA(const char*) {
+  lastError = kModuleNotFound;
+  return nullptr;
+}
+
+void* WINAPI_STANDIN LoadLibraryA(const char*) {
+  lastError = kModuleNotFound;
+  return nullptr;
+}
+
+int WINAPI_STANDIN FreeLibrary(void*) {
+  return 1;
+}
+
+void* WINAPI_STANDIN GetProcAddress(void*, const char*) {
+  lastError = kProcedureNotFound;
+  return nullptr;
+}
+
+// One thread: critical sections have nothing to exclude.
+void WINAPI_STANDIN CriticalSection(void*) {}
+
+// No thread-local slots are ever set.
+void* WINAPI_STANDIN TlsGetValue(Dword) {
+  lastError = kSuccess;
+  return nullptr;
+}
+
+// MEMORY_BASIC_INFORMATION, of the module's own pages only.
+struct MemoryInformation {
+  Dword base, allocationBase, allocationProtect, regionSize, state, protect, type;
+};
+
+Dword WINAPI_STANDIN VirtualQuery(const void* address, MemoryInformation* info, Dword size) {
+  PageRegion region;
+  if (info == nullptr || size < sizeof(MemoryInformation) ||
+      !QueryModulePages(reinterpret_cast<Dword>(address), region)) {
+    lastError = kInvalidParameter;
+    return 0;
+  }
+  constexpr Dword kExecuteWriteCopy = 0x80, kCommitted = 0x1000, kImage = 0x1000000;
+  *info = {region.base,
+           reinterpret_cast<Dword>(CurrentModule()->base),
+           kExecuteWriteCopy,
+           region.size,
+           kCommitted,
+           region.protection,
+           kImage};
+  return sizeof(MemoryInformation);
+}
+
+int WINAPI_STANDIN VirtualProtect(void* address, Dword size, Dword protection, Dword* old) {
+  Dword previous = 0;
+  if (old == nullptr ||
+      !ProtectModulePages(reinterpret_cast<Dword>(address), size, protection, previous)) {
+    lastError = kInvalidAddress;
+    return 0;
+  }
+  *old = previous;
+  return 1;
+}
+
+// --- USER32 ----------------------------------------------------------------------------------
+
+int WINAPI_STANDIN LoadStringA(void* /*instance*/, Dword id, char* buffer, int size) {
+  return LoadModuleString(id, buffer, size);
+}
+
+int WINAPI_STANDIN MessageBeep(Dword type) {
+  if (type == kSimpleBeep) ++Services().simpleBeeps;
+  return 1;
+}
+
+// What is wrong with a box asked for so; empty for the one right way, as the Windows host
+// judges it.
+std::string BoxDefect(void* owner, Dword style) {
+  std::string defect;
+  if (owner != nullptr) defect = "an owner window";
+  if (style != kTaskModal) {
+    char text[80];
+    std::snprintf(text, sizeof text, "style 0x%08lX, not MB_TASKMODAL alone",
+                  static_cast<unsigned long>(style));
+    if (!defect.empty()) defect += "; ";
+    defect += text;
+  }
+  return defect;
+}
+
+int WINAPI_STANDIN MessageBoxA(void* owner, const char* text, const char* caption, Dword style) {
+  Services().boxes.push_back(
+      {caption != nullptr ? caption : "", text != nullptr ? text : "", BoxDefect(owner, style)});
+  return kOk;
+}
+
+// --- ADVAPI32: the current user's keys in the session's store --------------------------------
+
+Long WINAPI_STANDIN RegCreateKeyA(Dword root, const char* subkey, Dword* key) {
+  const std::string* rootPath = PathOfKey(root);
+  if (rootPath == nullptr) return kInvalidHandle;
+  if (key == nullptr) return kInvalidParameter;
+  if (Services().denyCreate) return kAccessDenied;
+  std::string path = *rootPath;
+  // In steps: GCC 12 for i386 takes a literal plus a string for an overlapping copy.
+  if (subkey != nullptr && *subkey != '\0') {
+    if (!path.empty()) path += '\\';
+    path += subkey;
+  }
+  for (std::size_t slot = 0; slot < kMaxOpenKeys; ++slot) {
+    if (openKeys[slot]) continue;
+    Services().registry->CreateKey(path);
+    openKeys[slot] = std::move(path);
+    *key = static_cast<Dword>(slot + 1);
+    return kSuccess;
+  }
+  return kAccessDenied;
+}
+
+Long WINAPI_STANDIN RegCloseKey(Dword key) {
+  if (key == kCurrentUser) return kSuccess;
+  if (PathOfKey(key) == nullptr) return kInvalidHandle;
+  openKeys[key - 1].reset();
+  return kSuccess;
+}
+
+// A text is answered as stored, with a zero added after its last byte when that is not one
+// and the buffer has room (an empty text gets none); the size answered counts only the bytes
+// stored.
+Long WINAPI_STANDIN RegQueryValueExA(Dword key, const char* name, Dword* /*reserved*/, Dword* type,
+                                     std::uint8_t* data, Dword* size) {
+  const std::string* path = PathOfKey(key);
+  if (path == nullptr) return kInvalidHandle;
+  if (data != nullptr && size == nullptr) return kInvalidParameter;
+  const std::optional<RegistryValue> value =
+      Services().registry->GetValue(*path, name != nullptr ? name : "");
+  if (!value) return kFileNotFound;
+  if (type != nullptr) *type = value->type;
+  const auto needed = static_cast<Dword>(value->bytes.size());
+  if (size == nullptr) return kSuccess;
+  Long status = kSuccess;
+  if (data != nullptr && needed > *size) {
+    status = kMoreData;
+  } else if (data != nullptr) {
+    std::memcpy(data, value->bytes.data(), needed);
+    if (IsText(value->type) && needed < *size && needed > 0 && data[needed - 1] != 0) {
+      data[needed] = 0;
+    }
+  }
+  *size = needed;
+  return status;
+}
+
+// Stored as the bytes given: Windows adds no terminating zero to a text.
+Long WINAPI_STANDIN RegSetValueExA(Dword key, const char* name, Dword /*reserved*/, Dword type,
+                                   const std::uint8_t* data, Dword size) {
+  const std::string* path = PathOfKey(key);
+  if (path == nullptr) return kInvalidHandle;
+  if (data == nullptr && size != 0) return kInvalidParameter;
+  if (Services().denyWrite) return kAccessDenied;
+  Services().registry->SetValue(*path, name != nullptr ? name : "",
+                                {type, std::string(reinterpret_cast<const char*>(data), size)});
+  return kSuccess;
+}
+
+// --- msvcrt: what the C runtime inside the module uses beyond the C library ------------------
+
+// The standard streams as the module sees them (_iob): three FILE records of 32 bytes. All
+// that the module writes to any of them goes to standard error, so that it can never mix with
+// the host's own output.
+std::array<std::array<std::uint8_t, 32>, 3> windowsStreams{};
+
+bool IsWindowsStream(const void* file) {
+  const auto* at = static_cast<const std::uint8_t*>(file);
+  return at >= windowsStreams.front().data() && at < windowsStreams.back().data() + 32;
+}
+
+std::size_t CRT_STANDIN Fwrite(const void* data, std::size_t size, std::size_t count, void* file) {
+  if (!IsWindowsStream(file) || size == 0) return 0;
+  return std::fwrite(data, size, count, stderr);
+}
+
+// A va_list of i386 Windows and of i386 Linux alike: the address of the first argument.
+int CRT_STANDIN Vfprintf(void* file, const char* format, char* arguments) {
+  if (!IsWindowsStream(file)) return -1;
+  va_list list;
+  static_assert(sizeof list == sizeof arguments);
+  std::memcpy(&list, &arguments, sizeof list);
+  return std::vfprintf(stderr, format, list);
+}
+
+using Initialiser = void(__attribute__((cdecl)) *)();
+
+void CRT_STANDIN Initterm(Initialiser* begin, Initialiser* end) {
+  for (; begin < end; ++begin) {
+    if (*begin != nullptr) (*begin)();
+  }
+}
+
+void CRT_STANDIN Lock(int) {}
+
+[[noreturn]] void CRT_STANDIN AmsgExit(int code) {
+  std::fprintf(stderr, "serix-host-dll: the module's C runtime ended the process (R60%02d)\n",
+               code);
+  std::_Exit(255);
+}
+
+template <typename Function>
+void* Address(Function* function) {
+  return reinterpret_cast<void*>(function);
+}
+
+struct Import {
+  std::string_view library;
+  std::string_view name;
+  void* address;
+};
+
+// Every import this host provides, and what it becomes. Functions of the C library that mean
+// the same on both systems (and use the same cdecl convention) are the C library's own.
+const Import kImports[] = {
+    {"ADVAPI32.dll", "RegCloseKey", Address(&RegCloseKey)},
+    {"ADVAPI32.dll", "RegCreateKeyA", Address(&RegCreateKeyA)},
+    {"ADVAPI32.dll", "RegQueryValueExA", Address(&RegQueryValueExA)},
+    {"ADVAPI32.dll", "RegSetValueExA", Address(&RegSetValueExA)},
+    {"KERNEL32.dll", "DeleteCriticalSection", Address(&CriticalSection)},
+    {"KERNEL32.dll", "EnterCriticalSection", Address(&CriticalSection)},
+    {"KERNEL32.dll", "FreeLibrary", Address(&FreeLibrary)},
+    {"KERNEL32.dll", "GetLastError", Address(&GetLastError)},
+    {"KERNEL32.dll", "GetModuleHandleA", Address(&GetModuleHandleA)},
+    {"KERNEL32.dll", "GetProcAddress", Address(&GetProcAddress)},
+    {"KERNEL32.dll", "GetTickCount", Address(&GetTickCount)},
+    {"KERNEL32.dll", "InitializeCriticalSection", Address(&CriticalSection)},
+    {"KERNEL32.dll", "LeaveCriticalSection", Address(&CriticalSection)},
+    {"KERNEL32.dll", "LoadLibraryA", Address(&LoadLibraryA)},
+    {"KERNEL32.dll", "Sleep", Address(&Sleep)},
+    {"KERNEL32.dll", "TlsGetValue", Address(&TlsGetValue)},
+    {"KERNEL32.dll", "VirtualProtect", Address(&VirtualProtect)},
+    {"KERNEL32.dll", "VirtualQuery", Address(&VirtualQuery)},
+    {"msvcrt.dll", "_amsg_exit", Address(&AmsgExit)},
+    {"msvcrt.dll", "_initterm", Address(&Initterm)},
+    {"msvcrt.dll", "_iob", windowsStreams.data()},
+    {"msvcrt.dll", "_lock", Address(&Lock)},
+    {"msvcrt.dll", "_unlock", Address(&Lock)},
+    {"msvcrt.dll", "abort", Address(&std::abort)},
+    {"msvcrt.dll", "calloc", Address(&std::calloc)},
+    {"msvcrt.dll", "free", Address(&std::free)},
+    {"msvcrt.dll", "fwrite", Address(&Fwrite)},
+    {"msvcrt.dll", "memcpy", Address(&std::memcpy)},
+    {"msvcrt.dll", "memset", Address(&std::memset)},
+    {"msvcrt.dll", "realloc", Address(&std::realloc)},
+    {"msvcrt.dll", "strlen", Address(&std::strlen)},
+    {"msvcrt.dll", "strncmp", Address(&std::strncmp)},
+    {"msvcrt.dll", "vfprintf", Address(&Vfprintf)},
+    {"USER32.dll", "LoadStringA", Address(&LoadStringA)},
+    {"USER32.dll", "MessageBeep", Address(&MessageBeep)},
+    {"USER32.dll", "MessageBoxA", Address(&MessageBoxA)},
+};
+
+}  // namespace
+
+void* ImportedAddress(std::string_view library, std::string_view name) {
+  for (const Import& import : kImports) {
+    if (import.name == name && SameIgnoringAsciiCase(import.library, library))
+      return import.address;
+  }
+  return nullptr;
+}
+
+WindowsServices& Services() {
+  static WindowsServices services;
+  return services;
+}
+
+void ResetServices() {
+  WindowsServices& services = Services();
+  portable::RegistryStore* const registry = services.registry;
+  services = WindowsServices{};
+  services.registry = registry;
+  openKeys.fill(std::nullopt);
+  lastError = 0;
+}
+
+int OpenKeyCount() {
+  int count = 0;
+  for (const std::optional<std::string>& key : openKeys) count += key.has_value() ? 1 : 0;
+  return count;
+}
+
+}  // namespace serix::host::dll
