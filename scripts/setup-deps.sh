@@ -12,7 +12,7 @@ set -euo pipefail
 
 profile="${1:-all}"
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev
-          libsqlite3-dev)
+          libsqlite3-dev libcmark-dev libxml2-dev)
 web_packages=(emscripten nodejs chromium)
 # npm comes with some builds of Node.js and as a package of its own with Debian's.
 command -v npm >/dev/null || web_packages+=(npm)
@@ -22,7 +22,7 @@ case "$profile" in
   web) packages+=("${web_packages[@]}") ;;
   all)
     packages+=(libbenchmark-dev clang libclang-rt-dev gcovr
-               g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth zip cmark
+               g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth zip
                g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 unzip "${web_packages[@]}")
     ;;
   *) echo "usage: $0 [native|bench|web|all]" >&2; exit 2 ;;
