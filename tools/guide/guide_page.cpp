@@ -89,7 +89,8 @@ std::string section_number(std::string_view text) {
 // Lower case, a section's number left out, every run of other characters than letters and
 // digits one hyphen, none at either end.
 std::string heading_id(std::string_view text) {
-  text.remove_prefix(section_number(text).empty() ? 0 : section_number(text).size() + 2);
+  if (const auto number = section_number(text); !number.empty())
+    text.remove_prefix(number.size() + 2);
   std::string id;
   bool gap = false;
   for (char c : text) {
@@ -197,9 +198,8 @@ class PageWriter {
     const std::string_view text = cmark_node_get_literal(code);
     if (text.size() < 2 || !text.starts_with('"') || !text.ends_with('"')) return;
     std::string html = "<code class=\"text\">";
-    for (const char c : text) {
-      html += c == ' ' ? std::string("<span class=\"blank\"> </span>")
-                       : escape_html(std::string_view(&c, 1));
+    for (const char c : escape_html(text)) {
+      html += c == ' ' ? "<span class=\"blank\"> </span>" : std::string(1, c);
     }
     replace(code, custom_node(CMARK_NODE_CUSTOM_INLINE, html + "</code>"));
   }
