@@ -403,8 +403,8 @@
     var outcome = core.call(functionName(), bytes);
     if (!outcome.wrote) {
       showNoResult("No result.");
-      notice("warning", ["The plug-in left the result untouched: the calculation gets no " +
-                         "result (an empty text). See ",
+      notice("warning", ["No result: the plug-in leaves the result untouched, so the " +
+                         "calculation gets an empty text, with no message. See ",
                          link(GUIDE_NO_RESULT, "When there is no result"), " in the guide."]);
       showMessages(outcome.messages);
       return;
@@ -414,10 +414,11 @@
     if (functionName() === "Serx-CreateRange") {
       var incomplete = rangeIncomplete(argument);
       if (incomplete || (incomplete === null && outcome.result.length >= RESULT_LIMIT)) {
-        notice("warning", ["Incomplete: the range does not fit in the 64 000 characters of a " +
-                           "calculated text field. The result holds what fits" +
+        notice("warning", ["Incomplete: the range does not fit in 64000 characters, the most " +
+                           "the plug-in returns (the text limit of the FileMaker Pro versions " +
+                           "of its time). The result holds what fits" +
                            (outcome.result.length >= RESULT_LIMIT
-                             ? ", cut at exactly 64 000 characters." : ".")]);
+                             ? ", cut at exactly 64000 characters." : ".")]);
       }
     }
   }
