@@ -10,6 +10,7 @@
 // - every line of EXPECTED that is neither empty nor a # comment stands in the page as it is.
 #include <libxml/HTMLparser.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -69,7 +70,7 @@ void walk(xmlNode* node, bool in_contents, PageFacts& facts) {
       if (in_contents) facts.listed.insert(href.substr(1));
     }
     if (name == "a" && attribute(node, "class") == "try-it") {
-      const int line = std::stoi(attribute(node, "data-line"));
+      const int line = std::atoi(attribute(node, "data-line").c_str());
       const auto start = href.find("#f=");
       const auto end = href.find('&');
       if (!href.starts_with("Serix-Playground.html#f=") || end == std::string::npos) {

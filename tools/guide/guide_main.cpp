@@ -5,7 +5,6 @@
 // block as a REGEDIT4 file there; --page: the page that ships (guide_page.h). A fault in the
 // guide is reported as GUIDE_MD:LINE: what, and nothing is written.
 #include <CLI/CLI.hpp>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
