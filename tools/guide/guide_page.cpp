@@ -38,6 +38,10 @@ bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
 
+bool is_letter_or_digit(char c) {
+  return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
 std::string rendered(cmark_node* node) {
   char* html = cmark_render_html(node, CMARK_OPT_DEFAULT);
   std::string text(html);
@@ -220,8 +224,10 @@ class PageWriter {
     std::size_t i = 0;
     while (i < text.size()) {
       const std::size_t digits = i + 1 + kWord.size();
-      if ((text[i] == 's' || text[i] == 'S') && text.substr(i + 1).starts_with(kWord) &&
-          digits < text.size() && is_digit(text[digits])) {
+      // A word of its own: "subsection 2" names no section.
+      const bool word_start = i == 0 || !is_letter_or_digit(text[i - 1]);
+      if (word_start && (text[i] == 's' || text[i] == 'S') &&
+          text.substr(i + 1).starts_with(kWord) && digits < text.size() && is_digit(text[digits])) {
         std::size_t end = digits;
         while (end < text.size() && is_digit(text[end])) ++end;
         const std::string word(text.substr(i, end - i));
