@@ -48,3 +48,77 @@ if [ "$status" -ne 4 ] || ! grep -q "cannot write standard output (Bad file desc
   exit 1
 fi
 echo "closed standard output: status 4, $(cat "$work/closed")"
+
+# Standard input that cannot be read ends a session with one line and status 2; input that
+# comes late on a non-blocking descriptor (a producer that set O_NONBLOCK) is waited for.
+status=0
+"$host" session </ >/dev/null 2>"$work/dir" || status=$?
+if [ "$status" -ne 2 ] || [ "$(wc -l <"$work/dir")" -ne 1 ] ||
+  ! grep -q "cannot read standard input (Is a directory)" "$work/dir"; then
+  echo "FAIL: a directory as standard input gave status $status: $(cat "$work/dir")" >&2
+  exit 1
+fi
+late() {
+  { sleep 0.3; printf '%s' "$1"; } |
+    perl -MFcntl -e 'fcntl(STDIN, F_SETFL, O_NONBLOCK) or die; exec @ARGV' "$host" "${@:2}"
+}
+key='[HKEY_CURRENT_USER\Software\Vexa\Vexa Plug-in General Prefs]'
+if ! out=$(late '{"op":"capabilities"}' session) || [[ $out != *posix* ]] ||
+  ! out=$(late '|x|1|1|2|' call Serx-CreateRange --registry memory --arg-file -) ||
+  [ "$out" != "$(printf 'x1\nx2')" ] ||
+  ! out=$(late "$(printf 'REGEDIT4\n\n%s\n"A"="b"' "$key")" prefs --registry memory import - 2>&1); then
+  echo "FAIL: late input on a non-blocking standard input: $out" >&2
+  exit 1
+fi
+echo "unreadable and late standard input: $(cat "$work/dir"); late input read"
+
+# An export to standard output appended to the store itself is refused; the store is kept.
+store=$work/registry.db
+"$host" prefs --registry "$store" set A kept
+status=0
+"$host" prefs --registry "$store" export >>"$store" 2>"$work/onto" || status=$?
+if [ "$status" -ne 2 ] || ! grep -q "will not export onto standard output" "$work/onto" ||
+  ! "$host" prefs --registry "$store" | grep -q '"kept"'; then
+  echo "FAIL: export appended to the store gave status $status: $(cat "$work/onto")" >&2
+  exit 1
+fi
+echo "export appended to the store: $(cat "$work/onto")"
+
+# A reader that has gone: status 4 and one line, with SIGPIPE at its default disposition here.
+trap - PIPE
+for command in session strings; do
+  {
+    sleep 0.3
+    status=0
+    echo '{"op":"capabilities"}' | "$host" "$command" 2>"$work/pipe" || status=$?
+    echo "$status" >"$work/status"
+  } | true
+  if [ "$(cat "$work/status")" -ne 4 ] || [ "$(wc -l <"$work/pipe")" -ne 1 ] ||
+    ! grep -q "(Broken pipe)" "$work/pipe"; then
+    echo "FAIL: $command to a closed pipe: status $(cat "$work/status"), $(cat "$work/pipe")" >&2
+    exit 1
+  fi
+done
+echo "closed pipe: status 4, $(cat "$work/pipe")"
+
+# Writers at once take the lock in turns: three processes importing and setting all succeed.
+{
+  printf 'REGEDIT4\r\n\r\n%s\r\n' "$key"
+  for n in $(seq 1 3000); do printf '"Value%d"=dword:%08x\r\n' "$n" "$n"; done
+} >"$work/many.reg"
+for writer in 1 2 3; do
+  (
+    for round in 1 2 3; do
+      "$host" prefs --registry "$work/shared.db" import "$work/many.reg" &&
+        "$host" prefs --registry "$work/shared.db" set "Writer$writer" "$round" || exit 1
+    done
+  ) 2>"$work/writer$writer" &
+  writers[writer]=$!
+done
+for writer in 1 2 3; do
+  if ! wait "${writers[writer]}"; then
+    echo "FAIL: writer $writer of three at once: $(cat "$work/writer$writer")" >&2
+    exit 1
+  fi
+done
+echo "three writers at once: all succeeded"

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <ext/stdio_filebuf.h>
@@ -92,6 +94,9 @@ TEST(HostCli, UsageErrorsExitTwoWithOneLineNamingTheWord) {
       {{"cal"}, "\"cal\""},
       {{"call"}, "NAME"},
       {{"call", "Serx-CreatRange", "||1|1|2|", "--registry", "memory"}, "Serx-CreatRange"},
+      {{"call", "Serx-VersionX", "--registry", "memory"}, "no function named \"Serx-VersionX\""},
+      {{"call", "Serx-CreateRangeFoo", "|x|1|1|1|", "--registry", "memory"},
+       "\"Serx-CreateRangeFoo\""},
       {{"call", "--rwa", "Serx-Version"}, "--rwa"},
       {{"call", "Serx-Version", "x", "y", "--registry", "memory"}, "not understood: y"},
       {{"call", "Serx-Version", "--registry"}, "--registry"},
@@ -318,9 +323,10 @@ TEST_F(HostCliPrefsTest, MistakesAgainstOneStoreChangeNothingTheyShouldNot) {
       {{"prefs", "export", "-"}, kExitDone, "\r\n\"Version\"=dword:80000000\r\n", ""},
       {{"prefs", "export", store}, kExitUsage, "", "the registry's own file"},
       {{"prefs", "export", link}, kExitUsage, "", "the registry's own file"},
-      {{"prefs", "set", "--", "Line\nEnd", "x"}, kExitDone, "", ""},
-      {{"prefs", "export"}, kExitNoResult, "", "the value name \"Line\\nEnd\" holds"},
-      {{"prefs", "delete", "--", "Line\nEnd"}, kExitDone, "", ""},
+      {{"prefs", "export", store + "-journal"}, kExitUsage, "", "the registry's own file"},
+      {{"prefs", "export", store + "-wal"}, kExitUsage, "", "the registry's own file"},
+      {{"prefs", "set", "--", "Line\nEnd", "x"}, kExitUsage, "", "name \"Line\\nEnd\" holds"},
+      {{"prefs", "delete", "--", "Line\nEnd"}, kExitNoResult, "", "nothing deleted"},
       {{"prefs"}, kExitDone, "Version  REG_DWORD  2147483648\n", ""},
   };
   for (const auto& step : steps) {
@@ -332,6 +338,80 @@ TEST_F(HostCliPrefsTest, MistakesAgainstOneStoreChangeNothingTheyShouldNot) {
     EXPECT_NE(run.err.find(step.error), std::string::npos);
   }
   EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_FALSE(fs::exists(store + "-wal"));
+  std::ofstream(store + "-wal", std::ios::binary) << "kept";
+  EXPECT_EQ(Command(With({"prefs", "export", store + "-wal"})).status, kExitUsage);
+  std::ifstream kept(store + "-wal", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "kept");
+}
+
+// A store that another process locks for writing while a call runs: the plug-in's writes fail
+// after the busy timeout, and after the call one line names the store.
+TEST_F(HostCliPrefsTest, StoreBusyDuringACallIsNamedAfterIt) {
+  const std::string store = (scratch_.path() / "registry").string();
+  ASSERT_EQ(Command(With({"prefs", "set", "A", "b"})).status, kExitDone);
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(store.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const Ran call = Command(With({"call", "Serx-Version"}));
+  sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_EQ(call.status, kExitDone);
+  EXPECT_NE(call.err.find("warning: the registry " + store + " is busy"), std::string::npos)
+      << call.err;
+  EXPECT_NE(call.err.find("could not read or write its preferences"), std::string::npos);
+}
+
+// The listing of a key with one long name among many: each line as long as its own entry,
+// the long name cut with its length, the default value shown as @, the file name escaped.
+TEST_F(HostCliPrefsTest, ListingLinesAreBoundedByTheirOwnEntry) {
+  std::string text = "REGEDIT4\n\n[" + PrefsKeyName() + "]\n@=\"d\"\n\"D\x7f\"=\"v\x7f\"\n";
+  text += "\"" + std::string(100000, 'n') + "\"=dword:1\n";
+  for (int value = 0; value < 200; ++value) text += "\"V" + std::to_string(value) + "\"=dword:2\n";
+  const std::string file = (scratch_.path() / "registry\x1b").string();
+  ASSERT_EQ(Command({"prefs", "--registry", file, "import", "-"}, text).status, kExitDone);
+  const Ran shown = Command({"prefs", "--registry", file});
+  EXPECT_EQ(shown.status, kExitDone);
+  EXPECT_LT(shown.out.size(), 30000u);
+  EXPECT_NE(shown.out.find("registry\\x1b)\n"), std::string::npos) << shown.out.substr(0, 200);
+  EXPECT_NE(shown.out.find("\n  @  "), std::string::npos);
+  EXPECT_NE(shown.out.find("\n  D\\x7f  "), std::string::npos);
+  EXPECT_NE(shown.out.find("REG_SZ     \"v\\x7f\"\n"), std::string::npos);
+  EXPECT_NE(shown.out.find("nnnn... (100000 bytes)  REG_DWORD  1\n"), std::string::npos);
+}
+
+// A .reg file (and so an argument file) of exactly 16 MiB is read; one byte more is refused,
+// with the size named.
+TEST_F(HostCliPrefsTest, InputOfExactlyTheBoundIsRead) {
+  std::string text = "REGEDIT4\n\n[" + PrefsKeyName() + "]\n\"A\"=\"b\"\n;";
+  text.resize(std::size_t{16} << 20, 'x');
+  EXPECT_EQ(Command(With({"prefs", "import", "-"}), text).status, kExitDone);
+  const Ran over = Command(With({"prefs", "import", "-"}), text + "x");
+  EXPECT_EQ(over.status, kExitUsage);
+  EXPECT_NE(over.err.find("standard input holds more than 16 MiB"), std::string::npos) << over.err;
+}
+
+// An export that cannot be written whole (the file may not grow, as on a full disk) leaves the
+// file it would replace as it was, and nothing beside it.
+TEST_F(HostCliPrefsTest, FailedExportKeepsThePreviousFile) {
+  ASSERT_EQ(Command(With({"prefs", "set", "Big", std::string(200000, 'x')})).status, kExitDone);
+  const fs::path backup = scratch_.path() / "backup.reg";
+  std::ofstream(backup, std::ios::binary) << "previous";
+  ::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  const rlimit unlimited = limit;
+  limit.rlim_cur = 100000;
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  const Ran run = Command(With({"prefs", "export", backup.string()}));
+  ::setrlimit(RLIMIT_FSIZE, &unlimited);
+  EXPECT_EQ(run.status, kExitOutput);
+  EXPECT_NE(run.err.find("cannot write " + backup.string() + " (File too large)"),
+            std::string::npos)
+      << run.err;
+  std::ifstream kept(backup, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "previous");
+  EXPECT_EQ(std::distance(fs::directory_iterator(scratch_.path()), fs::directory_iterator()), 2);
 }
 
 // Every kind of value, exported and imported into an empty registry, comes back byte for byte;
@@ -340,6 +420,7 @@ TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
   const std::vector<std::pair<std::string, StoredValue>> values = {
       {"", {1, "default\0"s}},
       {"Binary", {3, std::string(100, '\xab') + "\0\r\n"s}},
+      {"Dir", {1, "C:\\\0"s}},
       {"Empty", {0, ""}},
       {"Expand", {2, "%PATH%\0"s}},
       {"Multi", {7, "a\0b\0\0"s}},
@@ -405,7 +486,10 @@ TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
       {"REGEDIT4\n\n" + key + "\"Binary\"=hex:01,\\\n  02\n\"Bad\"=hex:1\n",
        "line 6: \"1\" is not a byte"},
       {"REGEDIT4\n\n" + key + "\"Number\"=dword:123456789\n", "line 4: dword: must be followed"},
+      {"REGEDIT4\n\n" + key + "\"A\"=\"a\"\n\"B\rC\0\"=\"x\"\n"s,
+       "line 5: the value name \"B\\rC\\x00\" holds a zero byte or a line end"},
       {"Windows Registry Editor Version 5.00\n\n" + key, "line 1: a REGEDIT4 file begins"},
+      {"\xef\xbb\xbfREGEDIT4\n\n" + key, "line 1: the file begins with a Unicode byte-order mark"},
       {"REGEDIT4\n\n\"Number\"=dword:1\n" + key, "line 3: a value comes before any [key] line"},
   };
   for (const auto& [refused, error] : refusals) {

@@ -1,7 +1,11 @@
 // The session protocol's decoder: one request line in, one response line out, whatever the
 // line holds; the session goes on after every refusal.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
+#include <cstring>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -9,6 +13,7 @@
 
 #include "byte_text.h"
 #include "host_platform.h"
+#include "scratch_directory.h"
 #include "session_protocol.h"
 
 namespace serix::host {
@@ -58,6 +63,7 @@ TEST_F(HostSessionTest, RefusesBadRequestsAndGoesOn) {
       R"([{"op":"capabilities"}])",
       R"({"op":"capabilities"} {"op":"capabilities"})",
       R"({})",
+      R"({"op":"registry","set":{"A\nB":"x"}})",
       R"({"op":null})",
       R"({"op":"version ")",
       R"({"op":"initialise","version":"4"})",
@@ -94,6 +100,11 @@ TEST_F(HostSessionTest, RefusesBadRequestsAndGoesOn) {
       R"({"op":"clock","ms":4294967296})",
       std::string(40, '[') + std::string(40, ']'),
       std::string(1000000, '{'),
+      [] {
+        std::string emptyObjects = "[";
+        for (int at = 0; at < 300000; ++at) emptyObjects += "{},";
+        return emptyObjects + "{}]";
+      }(),
       std::string(kMaxRequestLength + 1, ' '),
   };
   for (const std::string& line : refused) {
@@ -116,6 +127,35 @@ TEST_F(HostSessionTest, ErrorsAreOneReadableLine) {
   EXPECT_NE(Ask(R"({"op":"function","name":"Serx-Nothing"})")["error"].get<std::string>().find(
                 "Serx-Version, Serx-CreateRange, Serx-Options"),
             std::string::npos);
+  // Control bytes and DEL escaped; the end of a long message, with its cause, kept.
+  EXPECT_EQ(Ask(R"({"op":"x\u007f\u001b"})")["error"], "unknown op \"x\\x7f\\x1b\"");
+  const Json longName = AskJson({{"op", "function"}, {"name", std::string(5000, 'x')}});
+  EXPECT_NE(longName["error"].get<std::string>().find("Serx-Options"), std::string::npos);
+}
+
+// The bounds exactly: 32 levels of nesting and a line of 16 MiB are answered, one more of
+// either is refused, and a line over the bound is refused whole, never read as its prefix.
+TEST_F(HostSessionTest, BoundsAreExact) {
+  const auto nested = [](int depth) {
+    const auto inner = static_cast<std::size_t>(depth - 1);
+    return R"({"op":"capabilities","x":)" + std::string(inner, '[') + std::string(inner, ']') + "}";
+  };
+  EXPECT_FALSE(Ask(nested(kMaxRequestDepth)).contains("error"));
+  EXPECT_NE(Ask(nested(kMaxRequestDepth + 1))["error"].get<std::string>().find(
+                "nested more than 32 levels"),
+            std::string::npos);
+  std::string line = R"({"op":"capabilities"})";
+  line.resize(kMaxRequestLength, ' ');
+  std::istringstream in(line + "\n" + line + " \n");
+  std::ostringstream out;
+  std::string why;
+  RunSession(session(), in, out, why);
+  std::istringstream lines(out.str());
+  std::string first;
+  std::string second;
+  ASSERT_TRUE(std::getline(lines, first) && std::getline(lines, second)) << out.str();
+  EXPECT_EQ(Json::parse(first)["platform"], "posix");
+  EXPECT_EQ(Json::parse(second), Json::parse(R"({"error":"request longer than 16 MiB"})"));
 }
 
 TEST_F(HostSessionTest, FunctionResponseListsItsFieldsInProtocolOrder) {
@@ -176,6 +216,38 @@ TEST_F(HostSessionTest, RefusedSetStoresNothing) {
   EXPECT_EQ(Ask(R"({"op":"registry","get":true})")["key"], false);
 }
 
+// A set of several values is one transaction: when a later value cannot be written (the store
+// may not grow: a full disk), the earlier one is not changed either; and once there is room
+// again the same session writes, also after a very first write that failed.
+TEST_F(HostSessionTest, SeveralValuesAreStoredAllOrNone) {
+  testing::ScratchDirectory scratch;
+  const std::filesystem::path store = scratch.path() / "registry.db";
+  std::string why;
+  ASSERT_TRUE(OpenRegistry({RegistryKind::kUser, store.string()}, why)) << why;
+  ::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  const rlimit unlimited = limit;
+  const auto askWithin = [&](std::uintmax_t bytes, const Json& request) {
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const Json response = AskJson(request);
+    ::setrlimit(RLIMIT_FSIZE, &unlimited);
+    return response;
+  };
+  const Json first = askWithin(0, {{"op", "registry"}, {"set", {{"A", "old"}}}});
+  EXPECT_NE(first.value("error", "").find("File too large); nothing was changed"),
+            std::string::npos)
+      << first;
+  ASSERT_TRUE(Ask(R"({"op":"registry","set":{"A":"old","B":"old"}})")["ok"]);
+  const Json full =
+      askWithin(std::filesystem::file_size(store) + 1024,
+                {{"op", "registry"}, {"set", {{"A", "new"}, {"B", std::string(1 << 20, 'x')}}}});
+  EXPECT_NE(full.value("error", "").find("nothing was changed"), std::string::npos) << full;
+  EXPECT_EQ(Ask(R"({"op":"registry","get":true})")["values"],
+            Json::parse(R"({"A":"old","B":"old"})"));
+}
+
 TEST_F(HostSessionTest, ClockAndDenyReachThePlugin) {
   ASSERT_TRUE(Ask(R"({"op":"registry","deny":"write"})")["ok"]);
   const Json denied = Ask(R"({"op":"function","name":"Serx-Version"})");
@@ -204,7 +276,8 @@ TEST_F(HostSessionTest, RunSessionAnswersEveryLineFlushed) {
       "garbage\n"
       "{\"op\":\"function\",\"index\":0}");  // the last line has no line end
   std::ostringstream out;
-  RunSession(session(), in, out);
+  std::string why;
+  RunSession(session(), in, out, why);
   std::istringstream lines(out.str());
   std::vector<Json> responses;
   for (std::string line; std::getline(lines, line);) responses.push_back(Json::parse(line));
@@ -221,7 +294,8 @@ TEST_F(HostSessionTest, RunSessionRefusesAnOverlongLineAndReadsTheNext) {
   input += "\"}\n{\"op\":\"capabilities\"}\n";
   std::istringstream in(input);
   std::ostringstream out;
-  RunSession(session(), in, out);
+  std::string why;
+  RunSession(session(), in, out, why);
   std::istringstream lines(out.str());
   std::string first;
   std::string second;
@@ -229,6 +303,31 @@ TEST_F(HostSessionTest, RunSessionRefusesAnOverlongLineAndReadsTheNext) {
   ASSERT_TRUE(std::getline(lines, second));
   EXPECT_TRUE(Json::parse(first).contains("error"));
   EXPECT_EQ(Json::parse(second)["platform"], "posix");
+}
+
+// Plug-ins that misbehave, for the host's own safety nets: one leaves the result handle
+// locked, one writes a byte past the result handle's data.
+void SERIX_STDCALL LeavesTheResultLocked(CallBlock* block) {
+  if (block->callKind != static_cast<std::uint8_t>(CallKind::kExternalFunction)) return;
+  block->lockHandle(ResultHandleOf(*block));
+}
+
+void SERIX_STDCALL WritesPastTheResult(CallBlock* block) {
+  if (block->callKind != static_cast<std::uint8_t>(CallKind::kExternalFunction)) return;
+  const HostHandle result = ResultHandleOf(*block);
+  block->setHandleSize(result, 4);
+  block->lockHandle(result);
+  std::memcpy(*result, "12345", 5);
+  block->unlockHandle(result);
+}
+
+TEST_F(HostSessionTest, SafetyNetsReportAPluginThatMisbehaves) {
+  Session locking(PluginModule{&LeavesTheResultLocked, nullptr});
+  const Json locked = Json::parse(HandleRequestLine(locking, R"({"op":"function","index":0})"));
+  EXPECT_EQ(locked["locked"], Json::parse(R"(["result"])")) << locked;
+  Session overrunning(PluginModule{&WritesPastTheResult, nullptr});
+  const Json past = Json::parse(HandleRequestLine(overrunning, R"({"op":"function","index":0})"));
+  EXPECT_EQ(past["overrun"], true) << past;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "sqlite_registry.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -380,6 +381,20 @@ TEST_F(SqliteRegistryTest, StoreBusyBeyondTheTimeoutIsAnError) {
   EXPECT_EQ(SqliteRegistry(file_).GetValue(kKey, "Version"), (RegistryValue{4, "new!"}));
 }
 
+// A store that may be written in a folder that may not: the folder is named, and why.
+TEST_F(SqliteRegistryTest, FolderThatCannotBeWrittenIsNamed) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
+  registry_.SetValue(kKey, "Version", {4, "old!"});
+  ::chmod(scratch_.path().c_str(), 0555);
+  const std::string error = ErrorOf([&] {
+    SqliteRegistry(file_).SetValue(kKey, "Version", {4, "new!"});
+  });
+  ::chmod(scratch_.path().c_str(), 0700);
+  EXPECT_NE(error.find("its folder " + scratch_.path().string() + " cannot be written"),
+            std::string::npos)
+      << error;
+}
+
 // Sets an environment variable, or removes it, for the life of the object.
 class ScopedEnvironment {
  public:
@@ -416,11 +431,15 @@ TEST(DefaultRegistryFileTest, LivesInTheUsersConfigurationDirectory) {
       {nullptr, "/home/u", "/home/u/.config/serix/registry.db"},
       {"", "/home/u", "/home/u/.config/serix/registry.db"},
       {"relative/cfg", "/home/u", "/home/u/.config/serix/registry.db"},
+      {nullptr, "relative/home", nullptr},  // the home folder of the user's account
   };
+  const passwd* user = ::getpwuid(::getuid());
+  ASSERT_NE(user, nullptr);
+  const fs::path account = fs::path(user->pw_dir) / ".config/serix/registry.db";
   for (const auto& c : cases) {
     ScopedEnvironment xdg("XDG_CONFIG_HOME", c.xdgConfigHome);
     ScopedEnvironment home("HOME", c.home);
-    EXPECT_EQ(host::DefaultRegistryFile(), fs::path(c.expected));
+    EXPECT_EQ(host::DefaultRegistryFile(), c.expected ? fs::path(c.expected) : account);
   }
 }
 

@@ -18,6 +18,7 @@
 #include "regedit4.h"
 #include "session_protocol.h"
 #include "terminal_text.h"
+#include "value_name.h"
 
 namespace serix::host {
 namespace {
@@ -128,7 +129,7 @@ std::string SystemReason(int error) {
 // success.
 bool Emit(std::ostream& out, std::string_view bytes, std::ostream& err,
           std::string_view where = "standard output") {
-  errno = 0;
+  if (out) errno = 0;  // else the reason of the write that failed before
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.flush();
   if (out) return true;
@@ -280,32 +281,56 @@ bool ReadKey(PrefsKeyState& key, std::ostream& err) {
   return ReadPrefsKey(key, why) || Fail(err, why);
 }
 
+// A name as the listing shows it: the key's default value as regedit writes it, and a long
+// name cut, with its length, so that one long name neither widens every line nor needs more
+// memory than its own line.
+std::string ShownName(std::string_view name) {
+  constexpr std::size_t kLongest = 64;
+  constexpr std::size_t kKept = 40;
+  if (name.empty()) return "@";
+  std::string shown = Printable(name);
+  if (shown.size() <= kLongest) return shown;
+  shown.resize(kKept);
+  return shown + "... (" + std::to_string(name.size()) + " bytes)";
+}
+
 int ShowPrefs(const Options& options, std::ostream& out, std::ostream& err) {
   PlatformScope scope;
   if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
   PrefsKeyState key;
   if (!ReadKey(key, err)) return kExitStore;
-  std::ostringstream text;
-  text << PrefsKeyLocation() << '\n';
+  out << TerminalLine(PrefsKeyLocation()) << '\n';
   if (!key.exists) {
-    text << "  (no key yet: the plug-in creates it when the host first initialises it)\n";
+    out << "  (no key yet: the plug-in creates it when the host first initialises it)\n";
   } else if (key.values.empty()) {
-    text << "  (no values yet: the first function call writes them)\n";
+    out << "  (no values yet: the first function call writes them)\n";
   }
   std::size_t width = 0;
-  for (const auto& [name, value] : key.values) width = std::max(width, Printable(name).size());
+  for (const auto& [name, value] : key.values) width = std::max(width, ShownName(name).size());
+  // Written a line at a time: a listing that could not be written whole is a failure.
   for (const auto& [name, value] : key.values) {
-    const std::string shown = Printable(name);
-    text << "  " << shown << std::string(width - shown.size() + 2, ' ');
-    PrintValue(value, text);
-    text << '\n';
+    if (!out) break;
+    const std::string shown = ShownName(name);
+    std::ostringstream line;
+    line << "  " << shown << std::string(width - shown.size() + 2, ' ');
+    PrintValue(value, line);
+    line << '\n';
+    out << line.str();
   }
-  return Emit(out, text.str(), err) ? kExitDone : kExitOutput;
+  return Emit(out, {}, err) ? kExitDone : kExitOutput;
 }
 
 int ExportPrefs(const Options& options, std::ostream& out, std::ostream& err) {
   PlatformScope scope;
   if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
+  const std::string& file = options.transferFile;
+  const bool toOutput = file.empty() || file == "-";
+  // Standard output is checked by what it is (the store itself when appended to it).
+  if (IsRegistryFile(toOutput ? std::string("/dev/stdout") : file)) {
+    Fail(err, "will not export onto " + (toOutput ? std::string("standard output") : file) +
+                  ": it is the registry's own file, which the export would destroy");
+    return kExitUsage;
+  }
   PrefsKeyState key;
   if (!ReadKey(key, err)) return kExitStore;
   std::string text;
@@ -314,20 +339,12 @@ int ExportPrefs(const Options& options, std::ostream& out, std::ostream& err) {
     Fail(err, why);
     return kExitNoResult;
   }
-  const std::string& file = options.transferFile;
-  if (file.empty() || file == "-") return Emit(out, text, err) ? kExitDone : kExitOutput;
-  if (IsRegistryFile(file)) {
-    Fail(err, "will not export onto " + file +
-                  ": it is the registry's own file, which the export would destroy");
-    return kExitUsage;
-  }
-  errno = 0;
-  std::ofstream written(file, std::ios::binary | std::ios::trunc);
-  if (!written.is_open()) {
-    Fail(err, "cannot write " + file + " (" + SystemReason(errno) + ")");
+  if (toOutput) return Emit(out, text, err) ? kExitDone : kExitOutput;
+  if (!WriteWholeFile(file, text, why)) {
+    Fail(err, why);
     return kExitOutput;
   }
-  return Emit(written, text, err, file) ? kExitDone : kExitOutput;
+  return kExitDone;
 }
 
 int ImportPrefs(const Options& options, std::istream& in, std::ostream& err) {
@@ -363,6 +380,11 @@ std::optional<std::uint32_t> ParseDword(std::string_view text) {
 }
 
 int WriteValue(const Options& options, const StoredValue& value, std::ostream& err) {
+  if (!IsCarriableValueName(options.valueName)) {
+    Fail(err, "the value name \"" + Printable(options.valueName) + "\" " +
+                  std::string(kNotCarriableValueName));
+    return kExitUsage;
+  }
   PlatformScope scope;
   if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
   std::string why;
@@ -452,7 +474,13 @@ int RunSessionCommand(const Options& options, std::istream& in, std::ostream& ou
   const std::optional<PluginModule> plugin = Load(options, err);
   if (!plugin) return kExitUsage;
   Session session(*plugin);
-  if (RunSession(session, in, out)) return kExitDone;
+  std::string why;
+  const SessionEnd end = RunSession(session, in, out, why);
+  if (end == SessionEnd::kInputEnded) return kExitDone;
+  if (end == SessionEnd::kInputUnreadable) {
+    Fail(err, "cannot read standard input (" + why + "); the session ends");
+    return kExitUsage;
+  }
   const int error = errno;
   Fail(err, "cannot write a response to standard output (" + SystemReason(error) +
                 "); the session ends");

@@ -67,6 +67,12 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& why);
 // a file SQLite keeps beside it, by any name or link; never on Windows.
 bool IsRegistryFile(const std::string& file);
 
+// Replaces `file` with `bytes` whole: a new file beside it, flushed to disk, then renamed over
+// it (through a link, its target), so that on any failure the file is as it was and the new
+// one is gone. A file that is no regular file (a device, a FIFO) is written in place. False,
+// saying why ("cannot write FILE (reason)").
+bool WriteWholeFile(const std::string& file, std::string_view bytes, std::string& why);
+
 // Where the preference key is, for people: "HKEY_CURRENT_USER\Software\...", and natively the
 // file or "memory" it is kept in.
 std::string PrefsKeyLocation();
@@ -81,8 +87,8 @@ void ShutdownPlatform();
 
 // Makes standard input and output carry bytes unchanged (on Windows: binary mode, no CR added
 // before LF), and makes a failed write of them fail visibly (natively: a closed pipe is an
-// error, not a signal; a closed descriptor stays closed to other files). Called once, first
-// thing.
+// error, not a signal; a closed descriptor stays closed to other files; input not there yet on
+// a non-blocking descriptor is waited for). Called once, after std::ios::sync_with_stdio.
 void PrepareStandardStreams();
 
 // The module's string table, every string by id.

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "settings/prefs_record.h"
+#include "value_name.h"
 
 namespace serix::host {
 namespace {
@@ -213,9 +214,8 @@ bool WriteRegedit4(const std::vector<std::pair<std::string, StoredValue>>& value
   text = std::string(kHeader) + std::string(kLineEnd) + std::string(kLineEnd) + "[" +
          PrefsKeyName() + "]" + std::string(kLineEnd);
   for (const auto& [name, value] : values) {
-    if (HoldsLineEndOrZero(name)) {
-      why = "the value name " + Quoted(name) +
-            " holds a zero byte or a line end, which a REGEDIT4 file cannot carry";
+    if (!IsCarriableValueName(name)) {
+      why = "the value name " + Quoted(name) + " " + std::string(kNotCarriableValueName);
       return false;
     }
     // The key's default value has the empty name, written @.
@@ -261,6 +261,14 @@ bool ReadRegedit4(std::string_view text, std::vector<PrefsChange>& changes, std:
   std::string_view line;
   while (nextLine(line)) {
     if (!sawHeader) {
+      // Saved by an editor as UTF-8 "with BOM", or by regedit as Unicode (UTF-16): the line
+      // may well read REGEDIT4 on screen, so the mark is what is named.
+      if (line.starts_with("\xef\xbb\xbf") || line.starts_with("\xff\xfe") ||
+          line.starts_with("\xfe\xff")) {
+        return fail(
+            "the file begins with a Unicode byte-order mark; a REGEDIT4 file is plain ANSI text "
+            "(save it as ANSI, or export with regedit's \"Win9x/NT4\" type)");
+      }
       if (line != kHeader) {
         return fail(
             "a REGEDIT4 file begins with the line REGEDIT4 (regedit's \"Win9x/NT4\" "
@@ -295,6 +303,9 @@ bool ReadRegedit4(std::string_view text, std::vector<PrefsChange>& changes, std:
       name = std::move(*quoted);
     } else {
       return fail(why);
+    }
+    if (!IsCarriableValueName(name)) {
+      return fail("the value name " + Quoted(name) + " " + std::string(kNotCarriableValueName));
     }
     std::string_view rest = Trimmed(reader.rest());
     if (rest.empty() || rest.front() != '=') return fail("= must follow the value's name");

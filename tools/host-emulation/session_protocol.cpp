@@ -4,6 +4,7 @@
 #include <istream>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <utility>
@@ -11,6 +12,8 @@
 #include "byte_text.h"
 #include "function_names.h"
 #include "host_platform.h"
+#include "terminal_text.h"
+#include "value_name.h"
 
 namespace serix::host {
 namespace {
@@ -29,14 +32,28 @@ class RequestError : public std::runtime_error {
   throw RequestError(message);
 }
 
-// A text for a response whatever it holds: one line, not too long, bytes as code points.
+// A text for a response whatever it holds: one line, control bytes escaped, bytes as code
+// points; a long one keeps its beginning and its end, where the cause usually is.
 std::string ResponseText(std::string_view text) {
-  constexpr std::size_t kLongest = 300;
-  std::string line(text.substr(0, kLongest));
-  for (char& c : line) {
-    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  constexpr std::size_t kKept = 2048;
+  std::string line;
+  const auto append = [&line](std::string_view part) {
+    for (const char c : part) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte < 0x20 || byte == 0x7F) {
+        line += EscapedByte(byte);
+      } else {
+        line += c;
+      }
+    }
+  };
+  if (text.size() <= 2 * kKept) {
+    append(text);
+  } else {
+    append(text.substr(0, kKept));
+    line += " ... ";
+    append(text.substr(text.size() - kKept));
   }
-  if (text.size() > kLongest) line += "...";
   return BytesToCodePoints(line);
 }
 
@@ -46,10 +63,13 @@ std::string ErrorLine(std::string_view message) {
   return response.dump(-1, ' ', true);
 }
 
-// Brackets nested outside strings. Checked before parsing, so that pathological nesting never
-// reaches the parser.
-bool NestedTooDeeply(std::string_view line) {
+// Arrays and objects nested too deeply, or more values than any request needs, both counted
+// outside strings before parsing, so that pathological shapes never reach the parser (a line
+// of empty objects would cost far more memory than its bytes).
+std::optional<std::string> ShapeFault(std::string_view line) {
+  constexpr std::size_t kMaxValues = std::size_t{1} << 18;
   int depth = 0;
+  std::size_t values = 0;
   bool inString = false;
   bool escaped = false;
   for (const char c : line) {
@@ -64,19 +84,25 @@ bool NestedTooDeeply(std::string_view line) {
     } else if (c == '"') {
       inString = true;
     } else if (c == '[' || c == '{') {
-      if (++depth > kMaxRequestDepth) return true;
+      if (++depth > kMaxRequestDepth) {
+        return "request nested more than " + std::to_string(kMaxRequestDepth) + " levels deep";
+      }
+      ++values;
     } else if (c == ']' || c == '}') {
       --depth;
+    } else if (c == ',') {
+      ++values;
+    }
+    if (values > kMaxValues) {
+      return "request holds more than " + std::to_string(kMaxValues) + " values";
     }
   }
-  return false;
+  return std::nullopt;
 }
 
 Json ParseRequest(std::string_view line) {
   if (line.size() > kMaxRequestLength) Refuse("request longer than 16 MiB");
-  if (NestedTooDeeply(line)) {
-    Refuse("request nested more than " + std::to_string(kMaxRequestDepth) + " levels deep");
-  }
+  if (const std::optional<std::string> fault = ShapeFault(line)) Refuse(*fault);
   Json request;
   try {
     request = Json::parse(line.begin(), line.end());
@@ -126,6 +152,14 @@ std::string Bytes(const Json& value, const std::string& what) {
   std::optional<std::string> bytes = CodePointsToBytes(value.get_ref<const std::string&>());
   if (!bytes) Refuse(what + " holds a code point above 255");
   return std::move(*bytes);
+}
+
+std::string ValueName(const Json& value) {
+  std::string name = Bytes(value, "a value name");
+  if (!IsCarriableValueName(name)) {
+    Refuse("the value name \"" + name + "\" " + std::string(kNotCarriableValueName));
+  }
+  return name;
 }
 
 std::string OptionalBytes(const Json& request, const char* name) {
@@ -326,6 +360,13 @@ Response Ok() {
   return response;
 }
 
+// One request, one transaction: every change or, saying so, none.
+Response Apply(const std::vector<PrefsChange>& changes) {
+  std::string why;
+  if (!ApplyPrefsChanges(changes, why)) Refuse(why + "; nothing was changed");
+  return Ok();
+}
+
 Response RegistryGet() {
   PrefsKeyState state;
   std::string why;
@@ -347,21 +388,20 @@ Response RegistryGet() {
 
 Response RegistrySet(const Json& values) {
   if (!values.is_object()) Refuse("\"set\" must be an object of names and values");
-  // Every value is checked before any is stored, so that a bad request changes nothing.
-  std::vector<std::pair<std::string, StoredValue>> stores;
+  // Every value is checked before any is stored, and all are stored in one transaction, so
+  // that a bad request or a failed write changes nothing.
+  std::vector<PrefsChange> stores;
   for (const auto& [name, value] : values.items()) {
-    std::string bytes = Bytes(Json(name), "a value name");  // the name's code points
+    std::string bytes = ValueName(Json(name));  // the name's code points
     StoredValue stored = ValueFromRequest(value, "the value of \"" + bytes + "\"");
-    stores.emplace_back(std::move(bytes), std::move(stored));
+    stores.push_back({std::move(bytes), std::move(stored)});
   }
-  std::string why;
-  for (const auto& [name, value] : stores) Check(WritePrefsValue(name, value, why), why);
-  return Ok();
+  return Apply(stores);
 }
 
 Response RegistrySetRaw(const Json& raw) {
   if (!raw.is_object()) Refuse("\"set_raw\" must be an object with name, type and bytes");
-  const std::string name = Bytes(Need(raw, "name", "set_raw"), "\"name\"");
+  const std::string name = ValueName(Need(raw, "name", "set_raw"));
   const StoredValue value{static_cast<std::uint32_t>(
                               WholeNumber(Need(raw, "type", "set_raw"), "\"type\"", 0, UINT32_MAX)),
                           Bytes(Need(raw, "bytes", "set_raw"), "\"bytes\"")};
@@ -372,14 +412,9 @@ Response RegistrySetRaw(const Json& raw) {
 
 Response RegistryDelete(const Json& names) {
   if (!names.is_array()) Refuse("\"delete\" must be a list of value names");
-  std::vector<std::string> deletions;
-  for (const Json& name : names) deletions.push_back(Bytes(name, "a value name"));
-  std::string why;
-  for (const std::string& name : deletions) {
-    bool existed = false;
-    Check(DeletePrefsValue(name, existed, why), why);
-  }
-  return Ok();
+  std::vector<PrefsChange> deletions;
+  for (const Json& name : names) deletions.push_back({Bytes(name, "a value name"), {}});
+  return Apply(deletions);
 }
 
 Response RegistryDeny(const Json& denial) {
@@ -466,22 +501,28 @@ std::string HandleRequestLine(Session& session, std::string_view line) {
   }
 }
 
-bool RunSession(Session& session, std::istream& in, std::ostream& out) {
+SessionEnd RunSession(Session& session, std::istream& in, std::ostream& out, std::string& why) {
   std::streambuf& input = *in.rdbuf();
   std::string line;
   using Traits = std::char_traits<char>;
-  for (Traits::int_type c = input.sbumpc(); !Traits::eq_int_type(c, Traits::eof());
-       c = input.sbumpc()) {
-    line.clear();
-    // A line longer than the limit is kept one character past it, enough to be refused.
-    for (; !Traits::eq_int_type(c, Traits::eof()) && c != '\n'; c = input.sbumpc()) {
-      if (line.size() <= kMaxRequestLength) line += Traits::to_char_type(c);
+  // A stream buffer reports a failed read (a directory, a closed descriptor) by throwing.
+  try {
+    for (Traits::int_type c = input.sbumpc(); !Traits::eq_int_type(c, Traits::eof());
+         c = input.sbumpc()) {
+      line.clear();
+      // A line longer than the limit is kept one character past it, enough to be refused.
+      for (; !Traits::eq_int_type(c, Traits::eof()) && c != '\n'; c = input.sbumpc()) {
+        if (line.size() <= kMaxRequestLength) line += Traits::to_char_type(c);
+      }
+      out << HandleRequestLine(session, line) << '\n' << std::flush;
+      if (!out) return SessionEnd::kOutputFailed;
+      if (Traits::eq_int_type(c, Traits::eof())) break;
     }
-    out << HandleRequestLine(session, line) << '\n' << std::flush;
-    if (!out) return false;
-    if (Traits::eq_int_type(c, Traits::eof())) break;
+  } catch (const std::ios_base::failure& failure) {
+    why = failure.code().value() != 0 ? failure.code().message() : failure.what();
+    return SessionEnd::kInputUnreadable;
   }
-  return true;
+  return SessionEnd::kInputEnded;
 }
 
 }  // namespace serix::host

@@ -39,7 +39,9 @@ class Session {
 std::string HandleRequestLine(Session& session, std::string_view line);
 
 // Answers every line of `in` until its end, each response flushed as soon as it is written.
-// Stops at once, answering false, when a response cannot be written (its reader has gone).
-bool RunSession(Session& session, std::istream& in, std::ostream& out);
+// Stops at once when a response cannot be written (its reader has gone), or when `in` cannot
+// be read (a directory, a closed descriptor), saying why in `why`.
+enum class SessionEnd { kInputEnded, kInputUnreadable, kOutputFailed };
+SessionEnd RunSession(Session& session, std::istream& in, std::ostream& out, std::string& why);
 
 }  // namespace serix::host

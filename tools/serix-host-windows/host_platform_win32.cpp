@@ -209,6 +209,41 @@ bool IsRegistryFile(const std::string& /*file*/) {
   return false;  // the registry's hives are no files that a user names
 }
 
+bool WriteWholeFile(const std::string& file, std::string_view bytes, std::string& why) {
+  const auto failed = [&](DWORD error) {
+    char reason[256] = "the write failed";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                   reason, sizeof reason, nullptr);
+    std::string text(reason);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) {
+      text.pop_back();
+    }
+    why = "cannot write " + file + " (" + text + ")";
+    return false;
+  };
+  const std::string fresh = file + ".serix-new";
+  const HANDLE handle = CreateFileA(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return failed(GetLastError());
+  bool written = true;
+  for (std::string_view rest = bytes; written && !rest.empty();) {
+    DWORD done = 0;
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(rest.size(), 1u << 20));
+    written = WriteFile(handle, rest.data(), chunk, &done, nullptr) != 0 && done > 0;
+    rest.remove_prefix(done);
+  }
+  written = written && FlushFileBuffers(handle) != 0;
+  DWORD error = GetLastError();
+  CloseHandle(handle);
+  if (written && MoveFileExA(fresh.c_str(), file.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  if (written) error = GetLastError();
+  DeleteFileA(fresh.c_str());
+  return failed(error);
+}
+
 std::string PrefsKeyLocation() {
   std::string location = std::string("HKEY_CURRENT_USER\\") + kPrefsKeyPath;
   if (Platform().scratch.active()) location += " (in a scratch registry)";

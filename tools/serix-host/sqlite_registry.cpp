@@ -298,7 +298,18 @@ RegistryStoreError SqliteRegistry::ErrorOf(int code) const {
       return Error("is damaged (" + reason + "); it is left as it is");
     case SQLITE_READONLY:
     case SQLITE_PERM:
+    case SQLITE_CANTOPEN: {
+      // A store that may be written in a folder that may not: SQLite creates its journal
+      // beside the store, so it is the folder that refuses.
+      const fs::path folder = file_.has_parent_path() ? file_.parent_path() : fs::path(".");
+      if (::access(file_.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK | X_OK) != 0) {
+        return Error("cannot be written: its folder " + folder.string() + " cannot be written (" +
+                     SystemReason(errno) +
+                     "), and SQLite needs to create its journal there, beside the store");
+      }
+      if ((code & 0xFF) == SQLITE_CANTOPEN) return Error("cannot be used (" + reason + ")");
       return Error("cannot be written (" + reason + ")");
+    }
     case SQLITE_FULL:
       return Error("cannot be written: the disk is full (" + reason + ")");
     default:
@@ -604,11 +615,15 @@ void SqliteRegistry::DeleteKey(std::string_view path) {
 
 void SqliteRegistry::ApplyChanges(std::string_view path,
                                   const std::vector<RegistryChange>& changes) {
-  Transaction(Access::kCreate, [&](sqlite3* database) {
-    const std::int64_t key = MakeKey(database, path);
+  const bool stores = std::any_of(changes.begin(), changes.end(),
+                                  [](const RegistryChange& change) { return change.value; });
+  Transaction(stores ? Access::kCreate : Access::kChange, [&](sqlite3* database) {
+    if (database == nullptr) return false;  // deletions only, and no store to delete from
+    std::optional<std::int64_t> key;
     for (const RegistryChange& change : changes) {
       if (change.value) {
-        StoreValue(database, key, change.name, *change.value);
+        if (!key) key = MakeKey(database, path);
+        StoreValue(database, *key, change.name, *change.value);
       } else {
         RemoveValue(database, path, change.name);
       }
@@ -617,7 +632,22 @@ void SqliteRegistry::ApplyChanges(std::string_view path,
   });
 }
 
+// The name with its folders' links resolved, as far as they exist.
+fs::path ResolvedName(const fs::path& name) {
+  std::error_code ignored;
+  const fs::path absolute = fs::absolute(name, ignored);
+  return fs::weakly_canonical(absolute.parent_path(), ignored) / absolute.filename();
+}
+
 bool SqliteRegistry::IsOwnFile(const fs::path& other) const {
+  // By name, present or not: SQLite takes any file of such a name for its own and deletes it.
+  const fs::path named = ResolvedName(other);
+  const fs::path store = ResolvedName(file_);
+  if (named == store) return true;
+  for (const BesideFile& beside : kBesideFiles) {
+    if (named == store.string() + beside.suffix) return true;
+  }
+  // By identity, through any link.
   struct stat target {};
   if (::stat(other.c_str(), &target) != 0) return false;
   std::vector<std::string> own = {file_.string()};
@@ -631,15 +661,17 @@ bool SqliteRegistry::IsOwnFile(const fs::path& other) const {
 
 fs::path DefaultRegistryFile() {
   fs::path configHome;
-  // A relative XDG_CONFIG_HOME is not valid and is ignored.
+  // A relative XDG_CONFIG_HOME or HOME is not valid and is ignored, rather than putting the
+  // store under whatever the current folder is.
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
     configHome = xdg;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
     configHome = fs::path(home) / ".config";
-  } else if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir) {
+  } else if (const passwd* user = ::getpwuid(::getuid());
+             user != nullptr && user->pw_dir != nullptr && user->pw_dir[0] == '/') {
     configHome = fs::path(user->pw_dir) / ".config";
   } else {
-    configHome = ".config";
+    return {};
   }
   return configHome / "serix" / "registry.db";
 }

@@ -53,8 +53,8 @@ class SqliteRegistry final : public portable::RegistryStore {
                     const std::vector<portable::RegistryChange>& changes) override;
 
   const std::filesystem::path& file() const { return file_; }
-  // Whether `other` is this store's file or one SQLite keeps beside it, by any name or link:
-  // writing it would destroy the store.
+  // Whether `other` is this store's file or one SQLite keeps beside it, present or not, by
+  // name or through any link: writing it would destroy the store.
   bool IsOwnFile(const std::filesystem::path& other) const;
 
  private:
@@ -95,7 +95,8 @@ class SqliteRegistry final : public portable::RegistryStore {
 };
 
 // Where the command line keeps the registry: serix/registry.db in $XDG_CONFIG_HOME, else in
-// ~/.config.
+// $HOME/.config, else in the user's home folder's .config (relative ones are ignored); empty
+// when there is none.
 std::filesystem::path DefaultRegistryFile();
 
 }  // namespace serix::host

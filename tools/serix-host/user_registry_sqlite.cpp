@@ -7,9 +7,15 @@
 
 namespace serix::host {
 
-UserRegistry OpenUserRegistry(const std::string& file, std::string& /*why*/) {
+UserRegistry OpenUserRegistry(const std::string& file, std::string& why) {
   std::filesystem::path path = file.empty() ? DefaultRegistryFile() : std::filesystem::path(file);
   UserRegistry opened;
+  if (path.empty()) {
+    why =
+        "there is no folder for the registry: neither XDG_CONFIG_HOME nor HOME is an absolute "
+        "path, and the user has no home folder; name a file with --registry";
+    return opened;
+  }
   opened.location = "file " + path.string();
   auto store = std::make_unique<SqliteRegistry>(std::move(path));
   opened.ownsFile = [file = store.get()](const std::string& name) { return file->IsOwnFile(name); };

@@ -73,7 +73,6 @@ void MemoryRegistry::DeleteKey(std::string_view path) {
 
 void MemoryRegistry::ApplyChanges(std::string_view path,
                                   const std::vector<RegistryChange>& changes) {
-  CreateKey(path);
   for (const RegistryChange& change : changes) {
     if (change.value) {
       SetValue(path, change.name, *change.value);

@@ -55,8 +55,8 @@ class RegistryStore {
   // Answers whether there was such a value.
   virtual bool DeleteValue(std::string_view path, std::string_view name) = 0;
   virtual void DeleteKey(std::string_view path) = 0;
-  // Applies every change, in order, at once: a reader sees all of them or none. Creates the
-  // key when missing.
+  // Applies every change, in order, at once: a reader sees all of them or none. A value
+  // stored creates the key when missing; deletions alone create nothing.
   virtual void ApplyChanges(std::string_view path, const std::vector<RegistryChange>& changes) = 0;
 
   bool KeyExists(std::string_view path) { return ReadKey(path).has_value(); }
