@@ -3,8 +3,9 @@
 # unpacks it into build/browser/release, installs the browser tests' packages as
 # tests/browser/package-lock.json pins them, and runs tests/browser/*.test.js in Debian's
 # Chromium against the unpacked page, with the native serix-host (preset default, built here
-# when missing) as the reference. TAP goes to standard output; the screenshot of a date range
-# to build/browser/output. The page's module itself, from the wasm build, also meets
+# when missing) as the reference. TAP goes to standard output (and a JUnit report to the file
+# SERIX_BROWSER_JUNIT names, if any); the screenshot of a date range to build/browser/output.
+# The page's module itself, from the wasm build, also meets
 # the native host on calls drawn at random, and so does serix-host.js (core.test.js).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -32,4 +33,8 @@ export SERIX_GUIDE="$root/docs/guide.md"
 export SERIX_OUTPUT_DIR="$root/build/browser/output"
 export SERIX_PAGE_MODULE="$root/build/wasm/tools/playground/serix-playground-module.js"
 export SERIX_HOST_JS="$root/build/wasm/tools/playground/serix-host.js"
-exec node --test --test-reporter=tap --test-timeout=600000 tests/browser/
+reporters=(--test-reporter=tap --test-reporter-destination=stdout)
+if [ -n "${SERIX_BROWSER_JUNIT:-}" ]; then
+  reporters+=(--test-reporter=junit "--test-reporter-destination=$SERIX_BROWSER_JUNIT")
+fi
+exec node --test "${reporters[@]}" --test-timeout=600000 tests/browser/

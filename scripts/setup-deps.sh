@@ -4,9 +4,13 @@
 #   scripts/setup-deps.sh bench    also Google Benchmark
 #   scripts/setup-deps.sh web      also the WebAssembly build (emscripten), Node.js with npm and
 #                                  Chromium, for serix-host.js and the playground page's tests
+#   scripts/setup-deps.sh i386     also the 32-bit x86 build (g++-multilib, GoogleTest's
+#                                  sources) and qemu-i386 for machines that run no 32-bit
+#                                  programs
 #   scripts/setup-deps.sh all      also the Windows cross builds (32-bit, and 64-bit for
 #                                  machines that run no 32-bit programs), the release package,
-#                                  Wine, fuzzing, coverage, and all of web
+#                                  Wine, fuzzing, coverage, xmllint for the test command's
+#                                  counts, and all of i386 and web
 # Needs root (or sudo) only when something is missing.
 set -euo pipefail
 
@@ -14,18 +18,21 @@ profile="${1:-all}"
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev
           libsqlite3-dev libcmark-dev libxml2-dev)
 web_packages=(emscripten nodejs chromium)
+i386_packages=(g++-multilib googletest qemu-user)
 # npm comes with some builds of Node.js and as a package of its own with Debian's.
 command -v npm >/dev/null || web_packages+=(npm)
 case "$profile" in
   native) ;;
   bench) packages+=(libbenchmark-dev) ;;
   web) packages+=("${web_packages[@]}") ;;
+  i386) packages+=("${i386_packages[@]}") ;;
   all)
     packages+=(libbenchmark-dev clang libclang-rt-dev gcovr
                g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth zip
-               g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 unzip "${web_packages[@]}")
+               g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 unzip libxml2-utils
+               "${i386_packages[@]}" "${web_packages[@]}")
     ;;
-  *) echo "usage: $0 [native|bench|web|all]" >&2; exit 2 ;;
+  *) echo "usage: $0 [native|bench|web|i386|all]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,53 +1,96 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native unit and acceptance tests, the same under
-# AddressSanitizer and UndefinedBehaviorSanitizer, the Windows DLL under Wine (acceptance,
-# resources and the oracle tests against the real Windows functions), the WebAssembly build's
-# serix-host.js under Node (acceptance), the playground page of the release zip in Chromium, a
-# bounded run of each fuzzer, and the coverage floor of the plug-in's core. Installs what is
-# missing first. SERIX_STAGES="native sanitize" runs a subset.
-set -euo pipefail
-cd "$(dirname "$0")/.."
+# AddressSanitizer and UndefinedBehaviorSanitizer, the same built for 32-bit x86 (natively or
+# under qemu-i386), the Windows DLL under Wine (acceptance, resources and the oracle tests
+# against the real Windows functions), the WebAssembly build's serix-host.js under Node
+# (acceptance), the playground page of the release zip in Chromium, a bounded run of each
+# fuzzer, and the coverage floor of the plug-in's core. Installs what is missing first.
+# SERIX_STAGES="native sanitize" runs a subset.
+#
+# Every stage runs, whatever happened before it. The closing line counts every test:
+# ctest's and node's from their JUnit reports, the fuzz and coverage stages as one test each,
+# and a step that failed before its tests could report (setup, configure, build) as one
+# failed test. Exit status 1 when anything failed.
+set -uo pipefail
+cd "$(dirname "$0")/.." || exit 2
 
-stages="${SERIX_STAGES:-native sanitize win32 wasm browser fuzz coverage}"
+stages="${SERIX_STAGES:-native sanitize i386 win32 wasm browser fuzz coverage}"
 fuzz_seconds="${SERIX_FUZZ_SECONDS:-60}"
 jobs="${SERIX_JOBS:-$(nproc)}"
 
-scripts/setup-deps.sh all
-
 passed=0
 failed=0
-log="$(mktemp)"
-trap 'rm -f "$log"' EXIT
+reports="$(mktemp -d)"
+trap 'rm -rf "$reports"' EXIT
 
-# Adds the counts of ctest's closing line ("N% tests passed, F tests failed out of T").
-count_ctest() {
-  local line total failures
-  line="$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)"
-  [ -n "$line" ] || return 0
-  total="$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")"
-  failures="$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")"
-  passed=$((passed + total - failures))
+# One failed test for a step that could not run its tests.
+step_failed() {
+  echo "== FAILED: $1" >&2
+  failed=$((failed + 1))
+}
+
+# Adds the tests of the JUnit report $1 to the counts and sets report_failures. A test that
+# ctest did not run counts as failed, as ctest counts it, unless the test itself asked to be
+# skipped (SKIP_RETURN_CODE, SKIP_REGULAR_EXPRESSION); such a test, and one that node skipped,
+# counts as neither. False when there is no report to read.
+report_failures=0
+count_report() {
+  local passes failures
+  report_failures=0
+  [ -s "$1" ] || return 1
+  passes="$(xmllint --xpath \
+    'count(//testcase[not(failure) and not(skipped) and not(@status="disabled")])' "$1")" ||
+    return 1
+  failures="$(xmllint --xpath 'count(//testcase[failure or (@status="notrun" and
+    not(starts-with(skipped/@message, "SKIP_")))])' "$1")" || return 1
+  passed=$((passed + passes))
   failed=$((failed + failures))
+  report_failures=$failures
+}
+
+# Runs a command that writes the JUnit report $2, named $1 for people, and counts its tests.
+# A command that failed with no failed test in its report (it could not start, found no
+# tests, or wrote no report) counts as one failure.
+run_reported() {
+  local name=$1 report=$2 status=0
+  shift 2
+  rm -f "$report"
+  "$@" || status=$?
+  if ! count_report "$report"; then
+    step_failed "$name wrote no test report (status $status)"
+  elif [ "$status" -ne 0 ] && [ "$report_failures" -eq 0 ]; then
+    step_failed "$name (status $status)"
+  fi
+}
+
+# Runs a check that has no report of its own (a fuzzer run, the coverage floor) as one test.
+run_check() {
+  local name=$1
+  shift
+  if "$@"; then passed=$((passed + 1)); else step_failed "$name"; fi
 }
 
 build_preset() {
   echo "== $1: configure and build" >&2
-  cmake --preset "$1" >/dev/null
-  cmake --build --preset "$1" -j "$jobs"
+  if ! cmake --preset "$1" >/dev/null; then
+    step_failed "$1: configure"
+    return 1
+  fi
+  if ! cmake --build --preset "$1" -j "$jobs"; then
+    step_failed "$1: build"
+    return 1
+  fi
 }
 
-# ctest with the preset and any further arguments, its counts added.
+# ctest with the preset and any further arguments.
 test_preset() {
-  local status=0
   echo "== $1: test" >&2
-  ctest --preset "$@" 2>&1 | tee "$log" || status=$?
-  count_ctest
-  return "$status"
+  run_reported "ctest --preset $1" "$reports/ctest-$1.xml" \
+    ctest --preset "$@" --no-tests=error --output-junit "$reports/ctest-$1.xml"
 }
 
 run_preset() {
-  build_preset "$1"
-  test_preset "$1"
+  build_preset "$1" && test_preset "$1"
 }
 
 # Why the Windows tests cannot run on the 32-bit build here, or nothing when they can: some
@@ -75,36 +118,40 @@ run_windows() {
   echo "== win32: $reason; the Windows tests run on the 64-bit build (preset win64) under" \
     "64-bit Wine" >&2
   windows_note=" (Windows tests on the 64-bit build: $reason)"
-  build_preset win32
-  test_preset win32 -R '^dll_file$'
+  build_preset win32 && test_preset win32 -R '^dll_file$'
   run_preset win64
 }
 
-# The browser tests, their counts added from node's TAP summary ("# pass N", "# fail N").
+# The browser tests, counted from node's JUnit reporter beside its TAP output.
 run_browser() {
   echo "== browser: the playground page of the release zip in Chromium" >&2
-  local status=0 passes fails
-  scripts/browser-test.sh 2>&1 | tee "$log" || status=$?
-  passes="$(sed -nE 's/^# pass ([0-9]+)$/\1/p' "$log" | tail -n 1)"
-  fails="$(sed -nE 's/^# fail ([0-9]+)$/\1/p' "$log" | tail -n 1)"
-  passed=$((passed + ${passes:-0}))
-  failed=$((failed + ${fails:-0}))
-  # A run that failed before any test counts as one failure.
-  if [ "$status" -ne 0 ] && [ "${fails:-0}" -eq 0 ]; then failed=$((failed + 1)); fi
-  return "$status"
+  run_reported "scripts/browser-test.sh" "$reports/browser.xml" \
+    env SERIX_BROWSER_JUNIT="$reports/browser.xml" scripts/browser-test.sh
 }
 
-for stage in $stages; do
-  case "$stage" in
+run_stage() {
+  case "$1" in
     native) run_preset default ;;
     sanitize) run_preset sanitize ;;
+    i386) run_preset i386 ;;
     win32) run_windows ;;
     wasm) run_preset wasm ;;
     browser) run_browser ;;
-    fuzz) scripts/fuzz.sh "$fuzz_seconds" ;;
-    coverage) scripts/coverage.sh ;;
-    *) echo "unknown stage: $stage" >&2; exit 2 ;;
+    fuzz) run_check "fuzzers" scripts/fuzz.sh "$fuzz_seconds" ;;
+    coverage) run_check "coverage floor" scripts/coverage.sh ;;
+    *) step_failed "unknown stage: $1" ;;
   esac
+}
+
+if ! scripts/setup-deps.sh all; then
+  step_failed "scripts/setup-deps.sh all"
+fi
+for stage in $stages; do
+  before_passed=$passed
+  before_failed=$failed
+  run_stage "$stage"
+  echo "== $stage: $((passed - before_passed)) passed, $((failed - before_failed)) failed" >&2
 done
 echo "== stages run: $stages" >&2
 echo "tests: $passed passed, $failed failed$windows_note"
+[ "$failed" -eq 0 ]

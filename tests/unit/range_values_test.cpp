@@ -35,13 +35,13 @@ TEST(ParseRangeValueTest, ReadsLikeStrtolInBase10) {
       {"-2147483649", INT32_MIN},
       {"-99999999999", INT32_MIN},
       {std::string(500, '9'), 2147483647},
-      {"-" + std::string(500, '9'), INT32_MIN},
+      {std::string("-").append(500, '9'), INT32_MIN},
       {"0000000000000000000000012", 12},
       {"12/31/2000", 12},
       {"- 5", 0},
   };
   for (const auto& [text, expected] : cases) {
-    SCOPED_TRACE("'" + text.substr(0, 30) + "'");
+    SCOPED_TRACE(::testing::Message() << "'" << text.substr(0, 30) << "'");
     std::int32_t stored = -99;
     EXPECT_EQ(ParseRangeValue(text.c_str(), stored), expected);
     EXPECT_EQ(stored, expected);

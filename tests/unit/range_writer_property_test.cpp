@@ -355,7 +355,7 @@ TEST(RangeWriterPropertyTest, NumbersWhereDigitsCarryAndSignsChange) {
       {Numbers(kMin, kMax, kMax), {"-2147483648", "-1", "2147483646"}},
       {Numbers(kMax, kMin, kMin), {"2147483647", "-1"}},
       {Numbers(-1, 1, 1, "-padding 100"),
-       {"-" + std::string(98, '0') + "1", std::string(100, '0'), std::string(99, '0') + "1"}},
+       {std::string("-").append(98, '0') + "1", std::string(100, '0'), std::string(99, '0') + "1"}},
   };
   for (const KnownRange& known : cases) {
     const Written written = ExpectSameAsSimple(known.range);

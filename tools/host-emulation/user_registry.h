@@ -1,7 +1,7 @@
 // The user's own preference store of a host that has the plug-in linked in. Each front end
 // brings its own: the native serix-host an SQLite database (tools/serix-host), the
-// WebAssembly host a registry in memory that lasts as long as the page or process
-// (tools/playground).
+// WebAssembly host and the i386 build a registry in memory that lasts as long as the page or
+// process (user_registry_memory.cpp).
 #pragma once
 
 #include <functional>

@@ -1,5 +1,6 @@
-// In WebAssembly there is no user's store on disk: the preference key lives in memory for as
-// long as the page or the serix-host.js process, as a session's does natively.
+// A front end with no user's store on disk (WebAssembly; the i386 build, which has no SQLite):
+// the preference key lives in memory for as long as the page or the process, as a session's
+// does natively.
 #include "platform/portable/registry_store.h"
 #include "user_registry.h"
 
