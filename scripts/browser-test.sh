@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# The playground page as a designer meets it: builds the release zip (preset win32, which builds
-# the page with preset wasm), unpacks it into build/browser/release, installs the browser tests'
-# packages as tests/browser/package-lock.json pins them, and runs tests/browser/*.test.js in
-# Debian's Chromium against the unpacked page, with the native serix-host (preset default,
-# built here when missing) as the reference. TAP goes to standard output (and a JUnit report
-# to the file SERIX_BROWSER_JUNIT names, if any); the screenshot of a date range to
-# build/browser/output. The page's module itself, from the wasm build, also meets
+# The playground page as a designer meets it: builds the release zip (scripts/release.sh),
+# unpacks it into build/browser/release, installs the browser tests' packages as
+# tests/browser/package-lock.json pins them, and runs tests/browser/*.test.js in Debian's
+# Chromium against the unpacked page, with the native serix-host (preset default, built here
+# when missing) as the reference. TAP goes to standard output (and a JUnit report to the file
+# SERIX_BROWSER_JUNIT names, if any); the screenshot of a date range to build/browser/output.
+# The page's module itself, from the wasm build, also meets
 # the native host on calls drawn at random, and so does serix-host.js (core.test.js).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -17,8 +17,7 @@ version="$(sed -nE 's/^project\(Serix VERSION ([0-9]+)\.([0-9]+).*/\1.\2/p' CMak
 cmake --build --preset default -j "$jobs" --target serix-host serix_guide_cases >&2
 [ -f build/wasm/CMakeCache.txt ] || cmake --preset wasm >/dev/null
 cmake --build --preset wasm -j "$jobs" --target serix-host serix-playground-module >&2
-[ -f build/win32/CMakeCache.txt ] || cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j "$jobs" --target package-zip >&2
+scripts/release.sh >&2
 
 unpacked=build/browser/release
 rm -rf "$unpacked"

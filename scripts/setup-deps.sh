@@ -16,7 +16,7 @@ set -euo pipefail
 
 profile="${1:-all}"
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev
-          libsqlite3-dev)
+          libsqlite3-dev libcmark-dev libxml2-dev)
 web_packages=(emscripten nodejs chromium)
 i386_packages=(g++-multilib googletest qemu-user)
 # npm comes with some builds of Node.js and as a package of its own with Debian's.
@@ -28,7 +28,7 @@ case "$profile" in
   i386) packages+=("${i386_packages[@]}") ;;
   all)
     packages+=(libbenchmark-dev clang libclang-rt-dev gcovr
-               g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth zip cmark
+               g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth zip
                g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 unzip libxml2-utils
                "${i386_packages[@]}" "${web_packages[@]}")
     ;;

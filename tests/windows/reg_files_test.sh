@@ -4,7 +4,7 @@
 # through serix-host.exe: the call must split its parameters at the separator that the file
 # sets. Separator-default.reg goes last, so the prefix ends with the standard "|".
 #   reg_files_test.sh SERIX_HOST_EXE REG_DIR
-# WINE_RUN names cmake/wine-run.sh.
+# WINE_RUN names scripts/wine-run.sh.
 set -euo pipefail
 host=$1
 reg_dir=$2

@@ -5,7 +5,7 @@
 #
 # The Wine prefix is private to the build tree: SERIX_WINEPREFIX, else the "wine-prefix"
 # folder of the build directory that holds the program (or the current directory), else
-# that of build/win32 (build/win64 for a 64-bit program) beside this script. It is created
+# that of the repository's build/win32 (build/win64 for a 64-bit program). It is created
 # once, under a lock, so that tests started in parallel never race to create it. Windows get
 # an X display: SERIX_WINE_DISPLAY_FILE names a file holding the display of a shared Xvfb
 # (tests/windows start one, with a wineserver that stays until they end); without it, and
