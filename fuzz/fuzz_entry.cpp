@@ -141,8 +141,8 @@ void RunEvents(FuzzInput& input) {
       case 'R': {
         const std::string name = input.Text();
         const std::uint8_t typeByte = input.Byte();
-        const std::uint32_t type = typeByte == 's'   ? platform::kTypeString
-                                   : typeByte == 'd' ? platform::kTypeNumber
+        const std::uint32_t type = typeByte == 's'   ? kTypeText
+                                   : typeByte == 'd' ? kTypeNumber
                                                      : input.Long();
         services.registry->SetValue(kPrefsKeyPath, name, {type, input.Text()});
         break;

@@ -4,21 +4,16 @@
 
 #include "format/decimal_text.h"
 #include "host/host_calls.h"
+#include "platform/ascii_case.h"
 #include "settings/prefs_record.h"
 #include "settings/shared_prefs.h"
 
 namespace serix {
 namespace {
 
-unsigned char FoldAsciiLetter(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
-}
-
 bool MatchesAt(const char* text, const char* needle, std::int32_t needleLength, bool exact) {
   for (std::int32_t i = 0; i < needleLength; ++i) {
-    const bool same =
-        exact ? text[i] == needle[i] : FoldAsciiLetter(text[i]) == FoldAsciiLetter(needle[i]);
+    const bool same = exact ? text[i] == needle[i] : FoldAscii(text[i]) == FoldAscii(needle[i]);
     if (!same) return false;
   }
   return true;

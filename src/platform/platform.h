@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "host/call_block.h"
+#include "platform/registry_types.h"  // the value types and their coding
 
 namespace serix::platform {
 
@@ -19,10 +20,6 @@ inline constexpr std::int32_t kErrorSuccess = 0;
 inline constexpr std::int32_t kErrorFileNotFound = 2;
 inline constexpr std::int32_t kErrorAccessDenied = 5;
 inline constexpr std::int32_t kErrorMoreData = 234;
-
-// Registry value types.
-inline constexpr std::uint32_t kTypeString = 1;  // REG_SZ
-inline constexpr std::uint32_t kTypeNumber = 4;  // REG_DWORD
 
 // Opens the key at path under the current user's root, creating it when missing.
 // Returns 0 and sets key on success; any other value is a failure and leaves key alone.

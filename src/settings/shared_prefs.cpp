@@ -62,14 +62,14 @@ std::int32_t ReadPrefLong(const char* name, std::int32_t& destination) {
 }
 
 std::int32_t WritePrefString(const char* name, const char* text) {
-  return WritePrefValue(name, platform::kTypeString, reinterpret_cast<const unsigned char*>(text),
+  return WritePrefValue(name, kTypeText, reinterpret_cast<const unsigned char*>(text),
                         static_cast<std::uint32_t>(std::strlen(text) + 1));
 }
 
 std::int32_t WritePrefLong(const char* name, std::int32_t value) {
-  unsigned char bytes[sizeof value];
-  std::memcpy(bytes, &value, sizeof value);
-  return WritePrefValue(name, platform::kTypeNumber, bytes, sizeof bytes);
+  const auto bytes = NumberBytes(static_cast<std::uint32_t>(value));
+  return WritePrefValue(name, kTypeNumber, reinterpret_cast<const unsigned char*>(bytes.data()),
+                        static_cast<std::uint32_t>(bytes.size()));
 }
 
 void SavePrefs() {

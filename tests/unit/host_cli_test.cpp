@@ -211,6 +211,7 @@ TEST(HostCli, HelpEverywhere) {
   for (const std::vector<std::string>& words : {std::vector<std::string>{"--help"},
                                                 {"-h"},
                                                 {"call", "--help"},
+                                                {"call", "Serx-Version", "-h"},
                                                 {"prefs", "--help"},
                                                 {"prefs", "set", "--help"},
                                                 {"strings", "--help"},
@@ -421,7 +422,7 @@ TEST_F(HostCliPrefsTest, FailedExportKeepsThePreviousFile) {
 // Every kind of value, exported and imported into an empty registry, comes back byte for byte;
 // an import that cannot be read, or names another key, changes nothing.
 TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
-  const std::vector<std::pair<std::string, StoredValue>> values = {
+  const std::vector<std::pair<std::string, RegistryValue>> values = {
       {"", {1, "default\0"s}},
       {"Binary", {3, std::string(100, '\xab') + "\0\r\n"s}},
       {"Dir", {1, "C:\\\0"s}},
@@ -510,7 +511,7 @@ TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
   ASSERT_EQ(lf.status, kExitDone) << lf.err;
   const auto after = otherKey();
   EXPECT_EQ(after.size(), values.size() - 1);
-  EXPECT_EQ(after[1], (std::pair<std::string, StoredValue>{"Binary", {3, "\x01\x02"}}));
+  EXPECT_EQ(after[1], (std::pair<std::string, RegistryValue>{"Binary", {3, "\x01\x02"}}));
 }
 
 TEST(HostCli, StringsAndVersion) {
@@ -530,38 +531,6 @@ TEST(HostCli, SessionStartsWithAnEmptyMemoryRegistry) {
   const Ran run = Command({"session"}, "{\"op\":\"registry\",\"get\":true}\n");
   EXPECT_EQ(run.status, kExitDone);
   EXPECT_EQ(run.out, "{\"key\":false,\"values\":{},\"open\":0}\n");
-}
-
-struct Marking {
-  std::vector<std::string> typed;
-  std::vector<std::string> marked;
-};
-
-TEST(HostCli, MarkPositionals) {
-  const Marking cases[] = {
-      {{"call", "Serx-CreateRange", "-padding 3|x|1|1|2|"},
-       {"call", "--", "Serx-CreateRange", "-padding 3|x|1|1|2|"}},
-      {{"call", "--raw", "N", "-h"}, {"call", "--raw", "-h", "--", "N"}},
-      {{"call", "N", "--registry", "memory", "-x"},
-       {"call", "--registry", "memory", "--", "N", "-x"}},
-      {{"call", "--registry=f", "N", "--", "--raw"}, {"call", "--registry=f", "--", "N", "--raw"}},
-      {{"call", "--rwa", "N"}, {"call", "--rwa", "--", "N"}},
-      {{"call", "N", "--rwa"}, {"call", "--", "N", "--rwa"}},
-      {{"prefs", "--registry", "f", "set", "SeparatorToken", "-"},
-       {"prefs", "--registry", "f", "set", "--", "SeparatorToken", "-"}},
-      {{"prefs", "set-number", "Version", "-1"}, {"prefs", "set-number", "--", "Version", "-1"}},
-      {{"prefs", "set", "--", "SeparatorToken", "--"},
-       {"prefs", "set", "--", "SeparatorToken", "--"}},
-      {{"call", "N", "--registry"}, {"call", "N", "--registry"}},
-      {{"call", "N", "--registry", "--", "x"}, {"call", "N", "--registry", "--", "x"}},
-      {{"prefs"}, {"prefs"}},
-      {{"strings", "-x"}, {"strings", "-x"}},
-      {{"session", "--registry", "call"}, {"session", "--registry", "call"}},
-      {{}, {}},
-  };
-  for (const Marking& marking : cases) {
-    EXPECT_EQ(MarkPositionals(marking.typed), marking.marked) << marking.typed.size();
-  }
 }
 
 }  // namespace

@@ -39,12 +39,11 @@ class PluginTest : public ::testing::Test {
     return Call(kCreateRangeIndex, argument).result;
   }
 
-  std::optional<portable::RegistryValue> StoredValue(std::string_view name) {
+  std::optional<RegistryValue> StoredValue(std::string_view name) {
     return registry().GetValue(kPrefsKeyPath, name);
   }
   void StoreText(std::string_view name, std::string_view text) {
-    registry().SetValue(kPrefsKeyPath, name,
-                        {platform::kTypeString, std::string(text) + std::string(1, '\0')});
+    registry().SetValue(kPrefsKeyPath, name, {kTypeText, std::string(text) + std::string(1, '\0')});
   }
 
   host::EmulatedHost host_{host::LinkedPlugin()};

@@ -9,15 +9,13 @@
 namespace serix::testing {
 namespace {
 
-using portable::RegistryValue;
-
 RegistryValue Text(std::string_view text) {
-  return {platform::kTypeString, std::string(text) + std::string(1, '\0')};
+  return {kTypeText, std::string(text) + std::string(1, '\0')};
 }
 RegistryValue Number(std::int32_t value) {
   std::string bytes(4, '\0');
   std::memcpy(bytes.data(), &value, 4);
-  return {platform::kTypeNumber, bytes};
+  return {kTypeNumber, bytes};
 }
 
 class PrefsTest : public PluginTest {
@@ -58,7 +56,7 @@ TEST_F(PrefsTest, EmptyMissingOrTooLongTokenResetsAllFour) {
       {"empty", Text("")},
       {"64 characters", Text(std::string(64, ';'))},
       {"300 characters", Text(std::string(300, ';'))},
-      {"only a zero", {platform::kTypeString, std::string(1, '\0')}},
+      {"only a zero", {kTypeText, std::string(1, '\0')}},
   };
   for (const auto& [what, value] : unusable) {
     SCOPED_TRACE(what);
@@ -82,17 +80,15 @@ TEST_F(PrefsTest, TokenOf63CharactersIsUsedAsItIs) {
 
 TEST_F(PrefsTest, TextsWithoutTheirZeroOrOfAnotherTypeStayTerminated) {
   // 64 bytes and no terminator: kept as the first 63 bytes.
-  registry().SetValue(kPrefsKeyPath, "SeparatorToken",
-                      {platform::kTypeString, std::string(64, ';')});
+  registry().SetValue(kPrefsKeyPath, "SeparatorToken", {kTypeText, std::string(64, ';')});
   Call(kVersionIndex, "");
   EXPECT_EQ(std::string(Prefs().SeparatorToken), std::string(63, ';'));
   // A number stored under a text name is taken byte for byte.
-  registry().SetValue(kPrefsKeyPath, "SeparatorToken", {platform::kTypeNumber, "#\0\0\0"});
+  registry().SetValue(kPrefsKeyPath, "SeparatorToken", {kTypeNumber, "#\0\0\0"});
   EXPECT_EQ(Range("#p#1#1#1"), Lines({"p1"}));
   // A short unterminated text.
-  registry().SetValue(kPrefsKeyPath, "SeparatorToken", {platform::kTypeString, "::"});
-  registry().SetValue(kPrefsKeyPath, "DefSeparatorToken",
-                      {platform::kTypeString, std::string(64, 'd')});
+  registry().SetValue(kPrefsKeyPath, "SeparatorToken", {kTypeText, "::"});
+  registry().SetValue(kPrefsKeyPath, "DefSeparatorToken", {kTypeText, std::string(64, 'd')});
   EXPECT_EQ(Range("::p::1::1::1"), Lines({"p1"}));
   EXPECT_EQ(std::string(Prefs().DefSeparatorToken), std::string(63, 'd'));
 }

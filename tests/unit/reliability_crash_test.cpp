@@ -19,7 +19,6 @@ namespace serix::testing {
 namespace {
 
 using host::SqliteRegistry;
-using portable::RegistryValue;
 using portable::RegistryValues;
 namespace fs = std::filesystem;
 

@@ -27,9 +27,7 @@ namespace {
 
 using namespace std::string_literals;
 using host::SqliteRegistry;
-using portable::RegistryChange;
 using portable::RegistryStoreError;
-using portable::RegistryValue;
 namespace fs = std::filesystem;
 
 constexpr std::string_view kKey = "Software\\Vexa\\Vexa Plug-in General Prefs";

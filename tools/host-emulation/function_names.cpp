@@ -1,23 +1,9 @@
 #include "function_names.h"
 
-#include <algorithm>
-
+#include "platform/ascii_case.h"
 #include "resources/resource_texts.h"
 
 namespace serix::host {
-namespace {
-
-char FoldAsciiLetter(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameIgnoringAsciiCase(std::string_view left, std::string_view right) {
-  return std::equal(left.begin(), left.end(), right.begin(), right.end(),
-                    [](char a, char b) { return FoldAsciiLetter(a) == FoldAsciiLetter(b); });
-}
-
-}  // namespace
-
 std::vector<std::string> FunctionNames(const std::map<std::uint32_t, std::string>& strings) {
   std::vector<std::string> names;
   for (std::uint32_t id = SERIX_IDS_FUNCTION_VERSION;; ++id) {

@@ -13,12 +13,13 @@
 #include <sstream>
 #include <string_view>
 
+#include "cli_operands.h"
 #include "function_names.h"
 #include "host_platform.h"
+#include "platform/registry_types.h"
 #include "regedit4.h"
 #include "session_protocol.h"
 #include "terminal_text.h"
-#include "value_name.h"
 
 namespace serix::host {
 namespace {
@@ -45,6 +46,15 @@ struct Options {
   std::string valueName;
   std::string value;
   std::string transferFile;
+};
+
+// What a command runs with: the streams, and what the table's steps prepared for it.
+struct Invocation {
+  std::istream& in;
+  std::ostream& out;
+  std::ostream& err;
+  std::optional<PluginModule> plugin;    // loaded when the command needs the plug-in
+  std::vector<RegistryChange> imported;  // read by the import before the store opens
 };
 
 // Ends the platform (unloads the plug-in, removes a scratch key) on every way out.
@@ -205,22 +215,25 @@ std::string ShownResult(std::string_view result, bool raw) {
   return text;
 }
 
-int Call(Options options, std::istream& in, std::ostream& out, std::ostream& err) {
-  if (!options.argumentFile.empty()) {
-    std::string why;
-    std::optional<std::string> argument =
-        ReadAll(options.argumentFile, in, "a function's argument", why);
-    if (!argument) {
-      Fail(err, why);
-      return kExitUsage;
-    }
-    options.argument = std::move(*argument);
+// The argument's bytes from --arg-file, read before anything is opened.
+int ReadArgumentFile(Options& options, Invocation& run) {
+  if (options.argumentFile.empty()) return kExitDone;
+  std::string why;
+  std::optional<std::string> argument =
+      ReadAll(options.argumentFile, run.in, "a function's argument", why);
+  if (!argument) {
+    Fail(run.err, why);
+    return kExitUsage;
   }
-  PlatformScope scope;
-  if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
-  const std::optional<PluginModule> plugin = Load(options, err);
-  if (!plugin) return kExitUsage;
-  const std::vector<std::string> names = FunctionNames(ModuleStrings(*plugin));
+  options.argument = std::move(*argument);
+  return kExitDone;
+}
+
+int Call(const Options& options, Invocation& run) {
+  std::ostream& out = run.out;
+  std::ostream& err = run.err;
+  const PluginModule& plugin = *run.plugin;
+  const std::vector<std::string> names = FunctionNames(ModuleStrings(plugin));
   const std::optional<std::uint32_t> index = FindFunction(names, options.function);
   if (!index) {
     Fail(err,
@@ -238,7 +251,7 @@ int Call(Options options, std::istream& in, std::ostream& out, std::ostream& err
     DenyRegistry(RegistryDenial::kCreate, unused);
   }
 
-  EmulatedHost host(*plugin);
+  EmulatedHost host(plugin);
   BeginPluginCall();
   host.Initialise(kHostInterfaceVersion);
   const PluginCallEffects initialised = EndPluginCall();
@@ -261,18 +274,13 @@ int Call(Options options, std::istream& in, std::ostream& out, std::ostream& err
   return Emit(out, ShownResult(outcome.result, options.raw), err) ? kExitDone : kExitOutput;
 }
 
-void PrintValue(const StoredValue& value, std::ostringstream& out) {
-  const std::string& bytes = value.bytes;
-  if (value.type == kTypeText && !bytes.empty() && bytes.back() == '\0') {
-    out << "REG_SZ     \"" << Printable(std::string_view(bytes).substr(0, bytes.size() - 1)) << '"';
-  } else if (value.type == kTypeNumber && bytes.size() == 4) {
-    std::uint32_t number = 0;
-    for (auto at = bytes.rbegin(); at != bytes.rend(); ++at) {
-      number = (number << 8) | static_cast<unsigned char>(*at);
-    }
-    out << "REG_DWORD  " << number;
+void PrintValue(const RegistryValue& value, std::ostringstream& out) {
+  if (const std::optional<std::string_view> text = TextOf(value.type, value.bytes)) {
+    out << "REG_SZ     \"" << Printable(*text) << '"';
+  } else if (const std::optional<std::uint32_t> number = NumberOf(value.type, value.bytes)) {
+    out << "REG_DWORD  " << *number;
   } else {
-    out << "type " << value.type << "     bytes \"" << Printable(bytes) << '"';
+    out << "type " << value.type << "     bytes \"" << Printable(value.bytes) << '"';
   }
 }
 
@@ -294,9 +302,9 @@ std::string ShownName(std::string_view name) {
   return shown + "... (" + std::to_string(name.size()) + " bytes)";
 }
 
-int ShowPrefs(const Options& options, std::ostream& out, std::ostream& err) {
-  PlatformScope scope;
-  if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
+int ShowPrefs(const Options& /*options*/, Invocation& run) {
+  std::ostream& out = run.out;
+  std::ostream& err = run.err;
   PrefsKeyState key;
   if (!ReadKey(key, err)) return kExitStore;
   out << TerminalLine(PrefsKeyLocation()) << '\n';
@@ -320,9 +328,9 @@ int ShowPrefs(const Options& options, std::ostream& out, std::ostream& err) {
   return Emit(out, {}, err) ? kExitDone : kExitOutput;
 }
 
-int ExportPrefs(const Options& options, std::ostream& out, std::ostream& err) {
-  PlatformScope scope;
-  if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
+int ExportPrefs(const Options& options, Invocation& run) {
+  std::ostream& out = run.out;
+  std::ostream& err = run.err;
   const std::string& file = options.transferFile;
   const bool toOutput = file.empty() || file == "-";
   // Standard output is checked by what it is (the store itself when appended to it).
@@ -347,23 +355,26 @@ int ExportPrefs(const Options& options, std::ostream& out, std::ostream& err) {
   return kExitDone;
 }
 
-int ImportPrefs(const Options& options, std::istream& in, std::ostream& err) {
+// The .reg file read and understood whole before the store opens.
+int ReadImportFile(Options& options, Invocation& run) {
   const std::string& file = options.transferFile;
   std::string why;
-  const std::optional<std::string> text = ReadAll(file, in, "a .reg file", why);
+  const std::optional<std::string> text = ReadAll(file, run.in, "a .reg file", why);
   if (!text) {
-    Fail(err, why);
+    Fail(run.err, why);
     return kExitUsage;
   }
-  std::vector<PrefsChange> changes;
-  if (!ReadRegedit4(*text, changes, why)) {
-    Fail(err, (file == "-" ? std::string("standard input") : file) + ", " + why);
+  if (!ReadRegedit4(*text, run.imported, why)) {
+    Fail(run.err, (file == "-" ? std::string("standard input") : file) + ", " + why);
     return kExitUsage;
   }
-  PlatformScope scope;
-  if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
-  if (!ApplyPrefsChanges(changes, why)) {
-    Fail(err, why + "; nothing was imported");
+  return kExitDone;
+}
+
+int ImportPrefs(const Options& /*options*/, Invocation& run) {
+  std::string why;
+  if (!ApplyPrefsChanges(run.imported, why)) {
+    Fail(run.err, why + "; nothing was imported");
     return kExitStore;
   }
   return kExitDone;
@@ -379,14 +390,15 @@ std::optional<std::uint32_t> ParseDword(std::string_view text) {
   return static_cast<std::uint32_t>(number);
 }
 
-int WriteValue(const Options& options, const StoredValue& value, std::ostream& err) {
-  if (!IsCarriableValueName(options.valueName)) {
-    Fail(err, "the value name \"" + Printable(options.valueName) + "\" " +
-                  std::string(kNotCarriableValueName));
-    return kExitUsage;
-  }
-  PlatformScope scope;
-  if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
+// The name checked before the store opens: only names that export can write are stored.
+int CheckValueName(Options& options, Invocation& run) {
+  if (IsCarriableValueName(options.valueName)) return kExitDone;
+  Fail(run.err, "the value name \"" + Printable(options.valueName) + "\" " +
+                    std::string(kNotCarriableValueName));
+  return kExitUsage;
+}
+
+int WriteValue(const Options& options, const RegistryValue& value, std::ostream& err) {
   std::string why;
   if (!WritePrefsValue(options.valueName, value, why)) {
     Fail(err, why);
@@ -395,28 +407,23 @@ int WriteValue(const Options& options, const StoredValue& value, std::ostream& e
   return kExitDone;
 }
 
-int SetText(const Options& options, std::ostream& err) {
-  return WriteValue(options, {kTypeText, options.value + '\0'}, err);
+int SetText(const Options& options, Invocation& run) {
+  return WriteValue(options, RegistryValue::Text(options.value), run.err);
 }
 
-int SetNumber(const Options& options, std::ostream& err) {
-  const std::optional<std::uint32_t> number = ParseDword(options.value);
-  if (!number) {
-    Fail(err, "\"" + options.value + "\" is not a whole number from -2147483648 to 4294967295");
-    return kExitUsage;
-  }
-  std::string bytes(4, '\0');
-  std::uint32_t bits = *number;
-  for (char& byte : bytes) {
-    byte = static_cast<char>(bits & 0xFF);
-    bits >>= 8;
-  }
-  return WriteValue(options, {kTypeNumber, bytes}, err);
+// The number, then the name, checked before the store opens.
+int CheckNumberAndName(Options& options, Invocation& run) {
+  if (ParseDword(options.value)) return CheckValueName(options, run);
+  Fail(run.err, "\"" + options.value + "\" is not a whole number from -2147483648 to 4294967295");
+  return kExitUsage;
 }
 
-int DeleteValue(const Options& options, std::ostream& err) {
-  PlatformScope scope;
-  if (!Open(options, RegistryKind::kUser, err)) return kExitUsage;
+int SetNumber(const Options& options, Invocation& run) {
+  return WriteValue(options, RegistryValue::Number(ParseDword(options.value).value()), run.err);
+}
+
+int DeleteValue(const Options& options, Invocation& run) {
+  std::ostream& err = run.err;
   bool existed = false;
   std::string why;
   if (!DeletePrefsValue(options.valueName, existed, why)) {
@@ -431,27 +438,21 @@ int DeleteValue(const Options& options, std::ostream& err) {
   return kExitDone;
 }
 
-int Strings(const Options& options, std::ostream& out, std::ostream& err) {
-  PlatformScope scope;
-  const std::optional<PluginModule> plugin = Load(options, err);
-  if (!plugin) return kExitUsage;
+int Strings(const Options& /*options*/, Invocation& run) {
   std::ostringstream text;
-  for (const auto& [id, string] : ModuleStrings(*plugin)) {
+  for (const auto& [id, string] : ModuleStrings(*run.plugin)) {
     const std::string number = std::to_string(id);
     text << number << std::string(number.size() < 6 ? 6 - number.size() : 1, ' ')
          << Printable(string) << '\n';
   }
-  return Emit(out, text.str(), err) ? kExitDone : kExitOutput;
+  return Emit(run.out, text.str(), run.err) ? kExitDone : kExitOutput;
 }
 
-int Version(const Options& options, std::ostream& out, std::ostream& err) {
-  PlatformScope scope;
-  const std::optional<PluginModule> plugin = Load(options, err);
-  if (!plugin) return kExitUsage;
+int Version(const Options& /*options*/, Invocation& run) {
   std::string why;
-  const std::optional<VersionBlock> block = ModuleVersion(*plugin, why);
+  const std::optional<VersionBlock> block = ModuleVersion(*run.plugin, why);
   if (!block) {
-    Fail(err, why);
+    Fail(run.err, why);
     return kExitUsage;
   }
   std::ostringstream lines;
@@ -462,117 +463,80 @@ int Version(const Options& options, std::ostream& out, std::ostream& err) {
   for (const auto& [name, text] : block->fields) line(name, text);
   line("file version", block->fileVersion);
   line("product version", block->productVersion);
-  return Emit(out, lines.str(), err) ? kExitDone : kExitOutput;
+  return Emit(run.out, lines.str(), run.err) ? kExitDone : kExitOutput;
 }
 
-int RunSessionCommand(const Options& options, std::istream& in, std::ostream& out,
-                      std::ostream& err) {
-  PlatformScope scope;
-  const RegistryKind usual =
-      Capabilities().memoryRegistry ? RegistryKind::kMemory : RegistryKind::kUser;
-  if (!Open(options, usual, err)) return kExitUsage;
-  const std::optional<PluginModule> plugin = Load(options, err);
-  if (!plugin) return kExitUsage;
-  Session session(*plugin);
+int RunSessionCommand(const Options& /*options*/, Invocation& run) {
+  Session session(*run.plugin);
   std::string why;
-  const SessionEnd end = RunSession(session, in, out, why);
+  const SessionEnd end = RunSession(session, run.in, run.out, why);
   if (end == SessionEnd::kInputEnded) return kExitDone;
   if (end == SessionEnd::kInputUnreadable) {
-    Fail(err, "cannot read standard input (" + why + "); the session ends");
+    Fail(run.err, "cannot read standard input (" + why + "); the session ends");
     return kExitUsage;
   }
   const int error = errno;
-  Fail(err, "cannot write a response to standard output (" + SystemReason(error) +
-                "); the session ends");
+  Fail(run.err, "cannot write a response to standard output (" + SystemReason(error) +
+                    "); the session ends");
   return kExitOutput;
 }
 
-// The words of the leaf commands that take positional arguments, for MarkPositionals.
-struct PositionalCommand {
-  std::vector<std::string_view> path;
-  std::vector<std::string_view> flags;
-  std::vector<std::string_view> valueOptions;
+// Which registry a command opens before it runs.
+enum class StoreUse {
+  kNone,
+  kUser,     // the user's own unless --registry or --scratch-registry says otherwise
+  kSession,  // the same, but natively a registry in memory unless told otherwise
 };
 
-const std::vector<PositionalCommand>& PositionalCommands() {
-  static const std::vector<PositionalCommand> commands = [] {
-    const PositionalCommand call{{"call"},
-                                 {"-h", "--help", "--raw", "--scratch-registry"},
-                                 {"--registry", "--plugin", "--arg-file"}};
-    const std::vector<std::string_view> prefsFlags{"-h", "--help", "--scratch-registry"};
-    const std::vector<std::string_view> prefsValues{"--registry"};
-    return std::vector<PositionalCommand>{
-        call,
-        {{"prefs", "set"}, prefsFlags, prefsValues},
-        {{"prefs", "set-number"}, prefsFlags, prefsValues},
-        {{"prefs", "delete"}, prefsFlags, prefsValues},
-        {{"prefs", "export"}, prefsFlags, prefsValues},
-        {{"prefs", "import"}, prefsFlags, prefsValues},
-    };
-  }();
-  return commands;
-}
+// One command of the command line: what it needs set up, in this order, and what it runs.
+struct CommandEntry {
+  const CLI::App* command;
+  int (*prepare)(Options&, Invocation&);  // before anything is opened; may be null
+  StoreUse store;
+  bool needsPlugin;
+  int (*run)(const Options&, Invocation&);
+};
 
-bool Contains(const std::vector<std::string_view>& list, std::string_view word) {
-  return std::find(list.begin(), list.end(), word) != list.end();
-}
-
-bool IsValueOptionWithValue(const PositionalCommand& command, std::string_view word) {
-  return std::any_of(command.valueOptions.begin(), command.valueOptions.end(),
-                     [word](std::string_view option) {
-                       return word.size() > option.size() && word.starts_with(option) &&
-                              word[option.size()] == '=';
-                     });
-}
-
-// The command among PositionalCommands() that the words name, and where its own words start.
-std::optional<std::pair<const PositionalCommand*, std::size_t>> FindPositionalCommand(
-    const std::vector<std::string>& words) {
-  for (const PositionalCommand& command : PositionalCommands()) {
-    std::size_t at = 0;
-    bool matches = true;
-    for (std::string_view part : command.path) {
-      // Options before a command word are the parent command's; a value option takes the
-      // following word along.
-      while (at < words.size() && words[at].starts_with("-") && words[at] != part) {
-        at += words[at] == "--registry" ? 2u : 1u;
-      }
-      if (at >= words.size() || words[at] != part) {
-        matches = false;
-        break;
-      }
-      ++at;
-    }
-    if (matches) return std::pair{&command, at};
+int RunEntry(const CommandEntry& entry, Options& options, Invocation& run) {
+  if (entry.prepare != nullptr) {
+    if (const int status = entry.prepare(options, run); status != kExitDone) return status;
   }
-  return std::nullopt;
+  PlatformScope scope;
+  if (entry.store != StoreUse::kNone) {
+    const bool memory = entry.store == StoreUse::kSession && Capabilities().memoryRegistry;
+    if (!Open(options, memory ? RegistryKind::kMemory : RegistryKind::kUser, run.err)) {
+      return kExitUsage;
+    }
+  }
+  if (entry.needsPlugin) {
+    run.plugin = Load(options, run.err);
+    if (!run.plugin) return kExitUsage;
+  }
+  return entry.run(options, run);
 }
 
-// The parser's complaint, made to name what was typed: the unknown command, or the words
-// not understood in the order typed (without the "--" that MarkPositionals adds).
-std::string UsageError(const CLI::App& app, const CLI::ParseError& error,
-                       const std::vector<std::string>& typed) {
-  const std::string what = error.what();
-  if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
-    const std::string extras = what.substr(what.find(": ") + 2);
-    std::string named;
-    for (const std::string& word : typed) {
-      const bool listed = (" " + extras + " ").find(" " + word + " ") != std::string::npos;
-      if (word != "--" && listed) named += (named.empty() ? "" : " ") + word;
-    }
-    return "not understood: " + (named.empty() ? extras : named);
+// The words the parser left over (CLI11 keeps them as extras), named in the order typed; the
+// "--" that ends the options is no word of its own.
+std::string NotUnderstood(const std::vector<std::string>& typed,
+                          const std::vector<std::string>& extras) {
+  std::string named;
+  for (const std::string& word : typed) {
+    if (word == "--" || std::find(extras.begin(), extras.end(), word) == extras.end()) continue;
+    named += (named.empty() ? "" : " ") + word;
   }
-  if (app.get_subcommands().empty() && dynamic_cast<const CLI::RequiredError*>(&error)) {
-    std::string commands;
-    for (const CLI::App* command : app.get_subcommands({})) {
-      commands += (commands.empty() ? "" : ", ") + command->get_name();
-    }
-    const auto word = std::find_if(typed.begin(), typed.end(),
-                                   [](const std::string& w) { return !w.starts_with("-"); });
-    if (word == typed.end()) return "no command given; the commands are " + commands;
-    return "no command named \"" + *word + "\"; the commands are " + commands;
+  return "not understood: " + named;
+}
+
+// A command missing or unknown: the parser requires one, and names none of them.
+std::string NoCommand(const CLI::App& app, const std::vector<std::string>& typed) {
+  std::string commands;
+  for (const CLI::App* command : app.get_subcommands({})) {
+    commands += (commands.empty() ? "" : ", ") + command->get_name();
   }
-  return what;
+  const auto word = std::find_if(typed.begin(), typed.end(),
+                                 [](const std::string& w) { return !w.starts_with("-"); });
+  if (word == typed.end()) return "no command given; the commands are " + commands;
+  return "no command named \"" + *word + "\"; the commands are " + commands;
 }
 
 std::string Description() {
@@ -584,46 +548,14 @@ std::string Description() {
 
 }  // namespace
 
-std::vector<std::string> MarkPositionals(std::vector<std::string> words) {
-  const auto found = FindPositionalCommand(words);
-  if (!found) return words;
-  const auto& [command, start] = *found;
-  std::vector<std::string> options;
-  std::vector<std::string> positionals;
-  bool afterMark = false;
-  for (std::size_t at = start; at < words.size(); ++at) {
-    const std::string& word = words[at];
-    if (afterMark) {
-      positionals.push_back(word);
-    } else if (word == "--") {
-      afterMark = true;
-    } else if (Contains(command->flags, word) || IsValueOptionWithValue(*command, word)) {
-      options.push_back(word);
-    } else if (Contains(command->valueOptions, word)) {
-      // Without its value the option is for the parser to report, as typed.
-      if (at + 1 >= words.size() || words[at + 1] == "--") return words;
-      options.push_back(word);
-      options.push_back(words[++at]);
-    } else if (positionals.empty() && word.starts_with("--")) {
-      options.push_back(word);  // a mistyped option, for the parser to name
-    } else {
-      positionals.push_back(word);
-    }
-  }
-  std::vector<std::string> marked(words.begin(), words.begin() + static_cast<long>(start));
-  marked.insert(marked.end(), options.begin(), options.end());
-  if (!positionals.empty()) {
-    marked.emplace_back("--");
-    marked.insert(marked.end(), positionals.begin(), positionals.end());
-  }
-  return marked;
-}
-
 int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostream& out,
                    std::ostream& err) {
   Options options;
   CLI::App app(Description(), "serix-host");
   app.require_subcommand(1);
+  // Words that are no option or operand stay with the parser as extras (every command inherits
+  // this), for the host to name as typed.
+  app.allow_extras();
 
   CLI::App& call = *app.add_subcommand("call", "call one of the plug-in's functions");
   call.add_option("NAME", options.function, "the function, as the plug-in names it")->required();
@@ -685,7 +617,7 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
              "Run serix-host COMMAND --help for a command's options. See docs/host.md.");
 
   const std::vector<std::string> typed = words;
-  words = MarkPositionals(std::move(words));
+  words = MarkOperands(app, std::move(words));
   std::reverse(words.begin(), words.end());
   try {
     app.parse(words);
@@ -694,20 +626,37 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
   } catch (const CLI::CallForAllHelp&) {
     return Emit(out, app.help("", CLI::AppFormatMode::All), err) ? kExitDone : kExitOutput;
   } catch (const CLI::ParseError& error) {
-    Fail(err, UsageError(app, error, typed) + " (see serix-host --help)");
+    const bool noCommand =
+        app.get_subcommands().empty() && dynamic_cast<const CLI::RequiredError*>(&error);
+    Fail(err, (noCommand ? NoCommand(app, typed) : std::string(error.what())) +
+                  " (see serix-host --help)");
+    return kExitUsage;
+  }
+  std::vector<std::string> extras = app.remaining(true);
+  std::erase(extras, "--");
+  if (!extras.empty()) {
+    Fail(err, NotUnderstood(typed, extras) + " (see serix-host --help)");
     return kExitUsage;
   }
 
-  if (call.parsed()) return Call(options, in, out, err);
-  if (exportKey.parsed()) return ExportPrefs(options, out, err);
-  if (importKey.parsed()) return ImportPrefs(options, in, err);
-  if (setText.parsed()) return SetText(options, err);
-  if (setNumber.parsed()) return SetNumber(options, err);
-  if (remove.parsed()) return DeleteValue(options, err);
-  if (prefs.parsed()) return ShowPrefs(options, out, err);
-  if (strings.parsed()) return Strings(options, out, err);
-  if (version.parsed()) return Version(options, out, err);
-  return RunSessionCommand(options, in, out, err);
+  // Each command once; the prefs commands before prefs itself, which is parsed with them.
+  const CommandEntry commands[] = {
+      {&call, ReadArgumentFile, StoreUse::kUser, true, Call},
+      {&setText, CheckValueName, StoreUse::kUser, false, SetText},
+      {&setNumber, CheckNumberAndName, StoreUse::kUser, false, SetNumber},
+      {&remove, nullptr, StoreUse::kUser, false, DeleteValue},
+      {&exportKey, nullptr, StoreUse::kUser, false, ExportPrefs},
+      {&importKey, ReadImportFile, StoreUse::kUser, false, ImportPrefs},
+      {&prefs, nullptr, StoreUse::kUser, false, ShowPrefs},
+      {&strings, nullptr, StoreUse::kNone, true, Strings},
+      {&version, nullptr, StoreUse::kNone, true, Version},
+      {&session, nullptr, StoreUse::kSession, true, RunSessionCommand},
+  };
+  Invocation run{in, out, err, std::nullopt, {}};
+  for (const CommandEntry& entry : commands) {
+    if (entry.command->parsed()) return RunEntry(entry, options, run);
+  }
+  return kExitUsage;  // the parser requires one command
 }
 
 }  // namespace serix::host

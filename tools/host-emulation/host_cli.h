@@ -24,10 +24,4 @@ inline constexpr int kExitOutput = 4;
 int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostream& out,
                    std::ostream& err);
 
-// Rewrites the words so that every word after a command that takes positional arguments is
-// positional unless it is exactly one of that command's options: an argument such as
-// '-padding 3|Item |8|1|11|' or a separator token "-" is then never taken for an option.
-// The rewritten words put that command's options first, then "--", then the positionals.
-std::vector<std::string> MarkPositionals(std::vector<std::string> words);
-
 }  // namespace serix::host

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "emulated_host.h"
+#include "platform/registry_value.h"
 
 namespace serix::host {
 
@@ -52,7 +53,7 @@ PlatformCapabilities Capabilities();
 // Where the preference key lives for this process.
 enum class RegistryKind {
   // The user's own: natively an SQLite database (`file`, or DefaultRegistryFile() of
-  // sqlite_registry.h when empty), on Windows the real HKEY_CURRENT_USER, in WebAssembly a
+  // store_file.h when empty), on Windows the real HKEY_CURRENT_USER, in WebAssembly a
   // registry in memory.
   kUser,
   // Natively an in-memory registry that starts empty; not on Windows.
@@ -109,41 +110,27 @@ struct VersionBlock {
 };
 std::optional<VersionBlock> ModuleVersion(const PluginModule& plugin, std::string& why);
 
-// A registry value as stored: its type (1 REG_SZ, 4 REG_DWORD, ...) and its bytes exactly.
-inline constexpr std::uint32_t kTypeText = 1;    // REG_SZ
-inline constexpr std::uint32_t kTypeNumber = 4;  // REG_DWORD
-struct StoredValue {
-  std::uint32_t type = 0;
-  std::string bytes;
-
-  bool operator==(const StoredValue&) const = default;
-};
-
 struct PrefsKeyState {
   bool exists = false;
-  std::vector<std::pair<std::string, StoredValue>> values;  // by name, in the registry's order
-  std::optional<int> openHandles;                           // key handles the plug-in holds
+  std::vector<std::pair<std::string, RegistryValue>> values;  // by name, in the registry's order
+  std::optional<int> openHandles;                             // key handles the plug-in holds
 };
 
 // The preference key (serix::kPrefsKeyPath under the current user) and its values, read at
 // one moment; false, saying why, when the registry cannot be read.
 bool ReadPrefsKey(PrefsKeyState& state, std::string& why);
 // Stores one value exactly as given, creating the key when missing.
-bool WritePrefsValue(std::string_view name, const StoredValue& value, std::string& why);
+bool WritePrefsValue(std::string_view name, const RegistryValue& value, std::string& why);
 // Deletes one value; deleting a value that is not there succeeds and sets `existed` false.
 bool DeletePrefsValue(std::string_view name, bool& existed, std::string& why);
 // Deletes the key with its values; a missing key is no error.
 bool DeletePrefsKey(std::string& why);
 
-// One change of the preference key: a value to store, or none to delete the value.
-struct PrefsChange {
-  std::string name;
-  std::optional<StoredValue> value;
-};
-// Makes every change, in order, or none: natively in one transaction of the store; on
-// Windows one by one, and on a failure the values changed so far are put back as they were.
-// A value stored creates the key when missing; no changes change nothing.
-bool ApplyPrefsChanges(const std::vector<PrefsChange>& changes, std::string& why);
+// Makes every change of the preference key (a value to store, or none to delete it), in order, or
+// none: natively in one transaction of the store; on Windows one by one, and on a failure the
+// values changed so far are put back as they were. A value stored creates the key when missing; no
+// changes change nothing.
+bool ApplyPrefsChanges(const std::vector<RegistryChange>& changes, std::string& why);
 
 // From now on the plug-in's opening or creating of the key fails (kCreate), or its setting of
 // values fails with error 5, access denied (kWrite), or neither (kNone).

@@ -131,15 +131,15 @@ bool ReadPrefsKey(PrefsKeyState& state, std::string& why) {
     if (values) {
       state.values.reserve(values->size());
       for (auto& [name, value] : *values) {
-        state.values.emplace_back(name, StoredValue{value.type, std::move(value.bytes)});
+        state.values.emplace_back(name, std::move(value));
       }
     }
     state.openHandles = CurrentServices().openKeys;
   });
 }
 
-bool WritePrefsValue(std::string_view name, const StoredValue& value, std::string& why) {
-  return Guarded(why, [&] { Store().SetValue(kPrefsKeyPath, name, {value.type, value.bytes}); });
+bool WritePrefsValue(std::string_view name, const RegistryValue& value, std::string& why) {
+  return Guarded(why, [&] { Store().SetValue(kPrefsKeyPath, name, value); });
 }
 
 bool DeletePrefsValue(std::string_view name, bool& existed, std::string& why) {
@@ -150,16 +150,9 @@ bool DeletePrefsKey(std::string& why) {
   return Guarded(why, [&] { Store().DeleteKey(kPrefsKeyPath); });
 }
 
-bool ApplyPrefsChanges(const std::vector<PrefsChange>& changes, std::string& why) {
+bool ApplyPrefsChanges(const std::vector<RegistryChange>& changes, std::string& why) {
   if (changes.empty()) return true;
-  std::vector<portable::RegistryChange> storeChanges;
-  storeChanges.reserve(changes.size());
-  for (const PrefsChange& change : changes) {
-    std::optional<portable::RegistryValue> value;
-    if (change.value) value = portable::RegistryValue{change.value->type, change.value->bytes};
-    storeChanges.push_back({change.name, std::move(value)});
-  }
-  return Guarded(why, [&] { Store().ApplyChanges(kPrefsKeyPath, storeChanges); });
+  return Guarded(why, [&] { Store().ApplyChanges(kPrefsKeyPath, changes); });
 }
 
 bool DenyRegistry(RegistryDenial denial, std::string& /*why*/) {

@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/ascii_case.h"
+#include "platform/registry_types.h"
 #include "settings/prefs_record.h"
-#include "value_name.h"
 
 namespace serix::host {
 namespace {
 
-constexpr std::uint32_t kTypeBinary = 3;  // REG_BINARY, written "hex:"
 constexpr std::string_view kHeader = "REGEDIT4";
 constexpr std::string_view kLineEnd = "\r\n";
 // regedit keeps hex lines within 80 characters.
@@ -38,15 +38,11 @@ std::string Quoted(std::string_view text) {
   return quoted + '"';
 }
 
-bool HoldsLineEndOrZero(std::string_view bytes) {
-  return bytes.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos;
-}
-
-// A text the quoted form gives back exactly: its one zero byte at its end, no line end.
-bool CarriedAsText(const StoredValue& value) {
-  const std::string& bytes = value.bytes;
-  return value.type == kTypeText && !bytes.empty() && bytes.back() == '\0' &&
-         !HoldsLineEndOrZero(std::string_view(bytes).substr(0, bytes.size() - 1));
+// The text that the quoted form gives back exactly: a text that fits on its line.
+std::optional<std::string_view> CarriedText(const RegistryValue& value) {
+  const std::optional<std::string_view> text = TextOf(value.type, value.bytes);
+  if (!text || !FitsOnOneLine(*text)) return std::nullopt;
+  return text;
 }
 
 void AppendHexData(std::string& text, std::string line, std::string_view bytes) {
@@ -65,19 +61,11 @@ void AppendHexData(std::string& text, std::string line, std::string_view bytes) 
   text += line;
 }
 
-bool EqualIgnoringAsciiCase(std::string_view left, std::string_view right) {
-  const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  return left.size() == right.size() &&
-         std::equal(left.begin(), left.end(), right.begin(),
-                    [&](char a, char b) { return fold(a) == fold(b); });
-}
-
 std::optional<std::uint32_t> HexNumber(std::string_view digits) {
   if (digits.empty() || digits.size() > 8) return std::nullopt;
   std::uint32_t number = 0;
   for (const char c : digits) {
-    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-    const char* found = std::find(kHexDigits, kHexDigits + 16, lower);
+    const char* found = std::find(kHexDigits, kHexDigits + 16, FoldAscii(c));
     if (found == kHexDigits + 16) return std::nullopt;
     number = (number << 4) | static_cast<std::uint32_t>(found - kHexDigits);
   }
@@ -155,7 +143,7 @@ std::optional<std::string> HexBytes(std::string_view list, std::string& why) {
 }
 
 // The value that the data after '=' stands for; nothing for a deletion ("-").
-bool ReadData(std::string_view data, std::optional<StoredValue>& value, std::string& why) {
+bool ReadData(std::string_view data, std::optional<RegistryValue>& value, std::string& why) {
   LineReader reader(data);
   if (data == "-") {
     value.reset();
@@ -168,28 +156,25 @@ bool ReadData(std::string_view data, std::optional<StoredValue>& value, std::str
       why = "the line goes on after the quoted text";
       return false;
     }
-    value = StoredValue{kTypeText, std::move(*text) + '\0'};
+    value = RegistryValue::Text(*text);
     return true;
   }
   const std::size_t colon = data.find(':');
   const std::string_view kind = data.substr(0, colon);
   const std::string_view rest = colon == std::string_view::npos ? "" : data.substr(colon + 1);
-  if (colon != std::string_view::npos && EqualIgnoringAsciiCase(kind, "dword")) {
+  if (colon != std::string_view::npos && SameIgnoringAsciiCase(kind, "dword")) {
     const std::optional<std::uint32_t> number = HexNumber(Trimmed(rest));
     if (!number) {
       why = "dword: must be followed by one to eight hex digits";
       return false;
     }
-    std::string bytes(4, '\0');
-    for (int at = 0; at < 4; ++at)
-      bytes[static_cast<std::size_t>(at)] = static_cast<char>(*number >> (8 * at));
-    value = StoredValue{kTypeNumber, bytes};
+    value = RegistryValue::Number(*number);
     return true;
   }
   std::optional<std::uint32_t> type;
-  if (EqualIgnoringAsciiCase(kind, "hex")) {
+  if (SameIgnoringAsciiCase(kind, "hex")) {
     type = kTypeBinary;
-  } else if (kind.size() > 5 && EqualIgnoringAsciiCase(kind.substr(0, 4), "hex(") &&
+  } else if (kind.size() > 5 && SameIgnoringAsciiCase(kind.substr(0, 4), "hex(") &&
              kind.back() == ')') {
     type = HexNumber(kind.substr(4, kind.size() - 5));
   }
@@ -199,7 +184,7 @@ bool ReadData(std::string_view data, std::optional<StoredValue>& value, std::str
   }
   std::optional<std::string> bytes = HexBytes(rest, why);
   if (!bytes) return false;
-  value = StoredValue{*type, std::move(*bytes)};
+  value = RegistryValue{*type, std::move(*bytes)};
   return true;
 }
 
@@ -209,7 +194,7 @@ std::string PrefsKeyName() {
   return std::string("HKEY_CURRENT_USER\\") + kPrefsKeyPath;
 }
 
-bool WriteRegedit4(const std::vector<std::pair<std::string, StoredValue>>& values,
+bool WriteRegedit4(const std::vector<std::pair<std::string, RegistryValue>>& values,
                    std::string& text, std::string& why) {
   text = std::string(kHeader) + std::string(kLineEnd) + std::string(kLineEnd) + "[" +
          PrefsKeyName() + "]" + std::string(kLineEnd);
@@ -220,15 +205,10 @@ bool WriteRegedit4(const std::vector<std::pair<std::string, StoredValue>>& value
     }
     // The key's default value has the empty name, written @.
     const std::string written = (name.empty() ? std::string("@") : Quoted(name)) + "=";
-    if (CarriedAsText(value)) {
-      text += written + Quoted(std::string_view(value.bytes).substr(0, value.bytes.size() - 1));
-    } else if (value.type == kTypeNumber && value.bytes.size() == 4) {
-      std::uint32_t number = 0;
-      for (int at = 3; at >= 0; --at) {
-        number =
-            (number << 8) | static_cast<unsigned char>(value.bytes[static_cast<std::size_t>(at)]);
-      }
-      text += written + "dword:" + Hex(number, 8);
+    if (const std::optional<std::string_view> carried = CarriedText(value)) {
+      text += written + Quoted(*carried);
+    } else if (const std::optional<std::uint32_t> number = NumberOf(value.type, value.bytes)) {
+      text += written + "dword:" + Hex(*number, 8);
     } else {
       const std::string kind =
           value.type == kTypeBinary ? "hex:" : "hex(" + Hex(value.type, 1) + "):";
@@ -240,7 +220,7 @@ bool WriteRegedit4(const std::vector<std::pair<std::string, StoredValue>>& value
   return true;
 }
 
-bool ReadRegedit4(std::string_view text, std::vector<PrefsChange>& changes, std::string& why) {
+bool ReadRegedit4(std::string_view text, std::vector<RegistryChange>& changes, std::string& why) {
   changes.clear();
   std::size_t lineNumber = 0;
   bool sawHeader = false;
@@ -286,7 +266,7 @@ bool ReadRegedit4(std::string_view text, std::vector<PrefsChange>& changes, std:
         return fail("the file deletes a key; only the values of " + PrefsKeyName() +
                     " can be imported");
       }
-      if (!EqualIgnoringAsciiCase(key, PrefsKeyName())) {
+      if (!SameIgnoringAsciiCase(key, PrefsKeyName())) {
         return fail("the file names the key [" + std::string(key) + "], not [" + PrefsKeyName() +
                     "]");
       }
@@ -312,7 +292,7 @@ bool ReadRegedit4(std::string_view text, std::vector<PrefsChange>& changes, std:
     std::string data(Trimmed(rest.substr(1)));
     // Hex data may go on over lines that end with a backslash.
     const std::size_t firstLine = lineNumber;
-    if (data.size() >= 3 && EqualIgnoringAsciiCase(std::string_view(data).substr(0, 3), "hex")) {
+    if (data.size() >= 3 && SameIgnoringAsciiCase(std::string_view(data).substr(0, 3), "hex")) {
       while (!data.empty() && data.back() == '\\') {
         data.pop_back();
         std::string_view continuation;
@@ -320,7 +300,7 @@ bool ReadRegedit4(std::string_view text, std::vector<PrefsChange>& changes, std:
         data += Trimmed(continuation);
       }
     }
-    std::optional<StoredValue> value;
+    std::optional<RegistryValue> value;
     if (!ReadData(data, value, why)) {
       lineNumber = firstLine;
       return fail(why);

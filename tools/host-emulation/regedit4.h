@@ -28,12 +28,12 @@ std::string PrefsKeyName();
 
 // The whole text; false, saying why, when a value's name holds a zero byte or a line end,
 // which the format cannot carry.
-bool WriteRegedit4(const std::vector<std::pair<std::string, StoredValue>>& values,
+bool WriteRegedit4(const std::vector<std::pair<std::string, RegistryValue>>& values,
                    std::string& text, std::string& why);
 
 // The changes a text makes to the preference key, in its order ("name"=- deletes). False,
 // saying why and on which line, for a text that is not REGEDIT4, names another key or holds
 // a line that cannot be read. Line ends may be CR LF or LF.
-bool ReadRegedit4(std::string_view text, std::vector<PrefsChange>& changes, std::string& why);
+bool ReadRegedit4(std::string_view text, std::vector<RegistryChange>& changes, std::string& why);
 
 }  // namespace serix::host

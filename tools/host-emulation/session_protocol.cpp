@@ -12,9 +12,9 @@
 #include "byte_text.h"
 #include "function_names.h"
 #include "host_platform.h"
+#include "platform/registry_types.h"
 #include "regedit4.h"
 #include "terminal_text.h"
-#include "value_name.h"
 
 namespace serix::host {
 namespace {
@@ -119,7 +119,7 @@ Json ParseRequest(std::string_view line) {
   return request;
 }
 
-const Json* Find(const Json& object, const char* name) {
+const Json* Find(const Json& object, std::string_view name) {
   const auto found = object.find(name);
   return found == object.end() ? nullptr : &*found;
 }
@@ -195,7 +195,7 @@ void AddUnexpectedMessages(Response& response, const PluginCallEffects& effects)
   if (!effects.messages.empty()) response["alerts"] = Messages(effects.messages);
 }
 
-Response Capabilities() {
+Response Capabilities(Session& /*session*/, const Json& /*request*/) {
   const PlatformCapabilities capabilities = host::Capabilities();
   Response response;
   response["platform"] = std::string(capabilities.platform);
@@ -256,25 +256,48 @@ std::uint32_t FunctionIndex(const Session& session, const Json& request) {
   return *found;
 }
 
+// A name and what it stands for: the session's ops and the registry's actions with what
+// answers them, and the words a field may hold.
+template <typename Value>
+struct Entry {
+  std::string_view name;
+  Value value;
+};
+
+template <typename Value, std::size_t count>
+std::string Names(const Entry<Value> (&table)[count]) {
+  std::string names;
+  for (const Entry<Value>& entry : table) {
+    names += (names.empty() ? "" : ", ") + std::string(entry.name);
+  }
+  return names;
+}
+
+// The value that a field's word stands for; a word not in the table names the valid ones.
+template <typename Value, std::size_t count>
+Value Chosen(const Json& word, const Entry<Value> (&table)[count], std::string_view field) {
+  for (const Entry<Value>& entry : table) {
+    if (word.is_string() && word.get_ref<const std::string&>() == entry.name) return entry.value;
+  }
+  // Appended, not "..." + text: GCC 12 for i686 warns wrongly (-Wrestrict) about that form.
+  std::string message(1, '"');
+  message.append(field).append("\" must be one of ").append(Names(table));
+  Refuse(message);
+}
+
+constexpr Entry<FaultyCallback> kCallbacks[] = {{"setHandleSize", FaultyCallback::kSetHandleSize},
+                                                {"lockHandle", FaultyCallback::kLockHandle}};
+constexpr Entry<HandleRole> kHandles[] = {{"argument", HandleRole::kArgument},
+                                          {"result", HandleRole::kResult}};
+constexpr Entry<RegistryDenial> kDenials[] = {{"create", RegistryDenial::kCreate},
+                                              {"write", RegistryDenial::kWrite},
+                                              {"none", RegistryDenial::kNone}};
+
 Fault ReadFault(const Json& plan) {
   if (!plan.is_object()) Refuse("\"fail\" must be an object");
   Fault fault;
-  const Json& callback = Need(plan, "callback", "fail");
-  if (callback == "setHandleSize") {
-    fault.callback = FaultyCallback::kSetHandleSize;
-  } else if (callback == "lockHandle") {
-    fault.callback = FaultyCallback::kLockHandle;
-  } else {
-    Refuse("\"callback\" must be \"setHandleSize\" or \"lockHandle\"");
-  }
-  const Json& handle = Need(plan, "handle", "fail");
-  if (handle == "argument") {
-    fault.handle = HandleRole::kArgument;
-  } else if (handle == "result") {
-    fault.handle = HandleRole::kResult;
-  } else {
-    Refuse("\"handle\" must be \"argument\" or \"result\"");
-  }
+  fault.callback = Chosen(Need(plan, "callback", "fail"), kCallbacks, "callback");
+  fault.handle = Chosen(Need(plan, "handle", "fail"), kHandles, "handle");
   fault.nth = static_cast<int>(WholeNumber(Need(plan, "nth", "fail"), "\"nth\"", 1, INT32_MAX));
   return fault;
 }
@@ -334,7 +357,7 @@ Response ReadRange(Session& session, const Json& request) {
   return response;
 }
 
-Response Strings(const Session& session) {
+Response Strings(Session& session, const Json& /*request*/) {
   Response strings = Response::object();
   for (const auto& [id, text] : ModuleStrings(session.plugin())) {
     strings[std::to_string(id)] = BytesToCodePoints(text);
@@ -344,7 +367,7 @@ Response Strings(const Session& session) {
   return response;
 }
 
-Response Version(const Session& session) {
+Response Version(Session& session, const Json& /*request*/) {
   std::string why;
   const std::optional<VersionBlock> block = ModuleVersion(session.plugin(), why);
   if (!block) Refuse(why);
@@ -357,36 +380,24 @@ Response Version(const Session& session) {
   return response;
 }
 
-// A REG_SZ with exactly one zero, at its end, reads as its text; a REG_DWORD of four bytes as
-// its number; anything else as its type and bytes.
-Response ValueForResponse(const StoredValue& value) {
-  const std::string& bytes = value.bytes;
-  if (value.type == kTypeText && !bytes.empty() && bytes.find('\0') == bytes.size() - 1) {
-    return BytesToCodePoints(std::string_view(bytes).substr(0, bytes.size() - 1));
+// A text or a number as itself; anything else as its type and bytes.
+Response ValueForResponse(const RegistryValue& value) {
+  if (const std::optional<std::string_view> text = TextOf(value.type, value.bytes)) {
+    return BytesToCodePoints(*text);
   }
-  if (value.type == kTypeNumber && bytes.size() == 4) {
-    std::uint32_t number = 0;
-    for (int at = 3; at >= 0; --at) {
-      number = (number << 8) | static_cast<unsigned char>(bytes[static_cast<std::size_t>(at)]);
-    }
-    return number;
+  if (const std::optional<std::uint32_t> number = NumberOf(value.type, value.bytes)) {
+    return *number;
   }
   Response raw;
   raw["type"] = value.type;
-  raw["bytes"] = BytesToCodePoints(bytes);
+  raw["bytes"] = BytesToCodePoints(value.bytes);
   return raw;
 }
 
-StoredValue ValueFromRequest(const Json& value, const std::string& what) {
-  if (value.is_string()) return {kTypeText, Bytes(value, what) + '\0'};
-  const std::int64_t number = WholeNumber(value, what, INT32_MIN, UINT32_MAX);
-  auto bits = static_cast<std::uint32_t>(number);
-  std::string bytes(4, '\0');
-  for (char& byte : bytes) {
-    byte = static_cast<char>(bits & 0xFF);
-    bits >>= 8;
-  }
-  return {kTypeNumber, bytes};
+RegistryValue ValueFromRequest(const Json& value, const std::string& what) {
+  if (value.is_string()) return RegistryValue::Text(Bytes(value, what));
+  return RegistryValue::Number(
+      static_cast<std::uint32_t>(WholeNumber(value, what, INT32_MIN, UINT32_MAX)));
 }
 
 Response Ok() {
@@ -396,13 +407,14 @@ Response Ok() {
 }
 
 // One request, one transaction: every change or, saying so, none.
-Response Apply(const std::vector<PrefsChange>& changes) {
+Response Apply(const std::vector<RegistryChange>& changes) {
   std::string why;
   if (!ApplyPrefsChanges(changes, why)) Refuse(why + "; nothing was changed");
   return Ok();
 }
 
-Response RegistryGet() {
+Response RegistryGet(const Json& argument) {
+  if (!IsTrue(argument)) Refuse("\"get\" must be true");
   PrefsKeyState state;
   std::string why;
   Check(ReadPrefsKey(state, why), why);
@@ -425,10 +437,10 @@ Response RegistrySet(const Json& values) {
   if (!values.is_object()) Refuse("\"set\" must be an object of names and values");
   // Every value is checked before any is stored, and all are stored in one transaction, so
   // that a bad request or a failed write changes nothing.
-  std::vector<PrefsChange> stores;
+  std::vector<RegistryChange> stores;
   for (const auto& [name, value] : values.items()) {
     std::string bytes = ValueName(Json(name));  // the name's code points
-    StoredValue stored = ValueFromRequest(value, "the value of \"" + bytes + "\"");
+    RegistryValue stored = ValueFromRequest(value, "the value of \"" + bytes + "\"");
     stores.push_back({std::move(bytes), std::move(stored)});
   }
   return Apply(stores);
@@ -437,9 +449,9 @@ Response RegistrySet(const Json& values) {
 Response RegistrySetRaw(const Json& raw) {
   if (!raw.is_object()) Refuse("\"set_raw\" must be an object with name, type and bytes");
   const std::string name = ValueName(Need(raw, "name", "set_raw"));
-  const StoredValue value{static_cast<std::uint32_t>(
-                              WholeNumber(Need(raw, "type", "set_raw"), "\"type\"", 0, UINT32_MAX)),
-                          Bytes(Need(raw, "bytes", "set_raw"), "\"bytes\"")};
+  const RegistryValue value{static_cast<std::uint32_t>(WholeNumber(Need(raw, "type", "set_raw"),
+                                                                   "\"type\"", 0, UINT32_MAX)),
+                            Bytes(Need(raw, "bytes", "set_raw"), "\"bytes\"")};
   std::string why;
   Check(WritePrefsValue(name, value, why), why);
   return Ok();
@@ -447,7 +459,7 @@ Response RegistrySetRaw(const Json& raw) {
 
 Response RegistryDelete(const Json& names) {
   if (!names.is_array()) Refuse("\"delete\" must be a list of value names");
-  std::vector<PrefsChange> deletions;
+  std::vector<RegistryChange> deletions;
   for (const Json& name : names) deletions.push_back({Bytes(name, "a value name"), {}});
   return Apply(deletions);
 }
@@ -460,7 +472,7 @@ Response RegistryExport(const Json& names) {
   PrefsKeyState state;
   std::string why;
   Check(ReadPrefsKey(state, why), why);
-  std::vector<std::pair<std::string, StoredValue>> exported;
+  std::vector<std::pair<std::string, RegistryValue>> exported;
   for (const std::string& name : wanted) {
     for (const auto& value : state.values) {
       if (value.first == name) exported.push_back(value);
@@ -474,54 +486,44 @@ Response RegistryExport(const Json& names) {
 }
 
 Response RegistryDeny(const Json& denial) {
-  RegistryDenial chosen = RegistryDenial::kNone;
-  if (denial == "create") {
-    chosen = RegistryDenial::kCreate;
-  } else if (denial == "write") {
-    chosen = RegistryDenial::kWrite;
-  } else if (denial != "none") {
-    Refuse("\"deny\" must be \"create\", \"write\" or \"none\"");
-  }
   std::string why;
-  Check(DenyRegistry(chosen, why), why);
+  Check(DenyRegistry(Chosen(denial, kDenials, "deny"), why), why);
   return Ok();
 }
 
-Response Registry(const Json& request) {
-  static constexpr const char* kActions[] = {"get",        "set",  "set_raw", "delete",
-                                             "delete_key", "deny", "export"};
-  const char* action = nullptr;
+Response RegistryDeleteKey(const Json& argument) {
+  if (!IsTrue(argument)) Refuse("\"delete_key\" must be true");
+  std::string why;
+  Check(DeletePrefsKey(why), why);
+  return Ok();
+}
+
+// One field of the request names the action and carries its argument.
+constexpr Entry<Response (*)(const Json&)> kRegistryActions[] = {
+    {"get", RegistryGet},
+    {"set", RegistrySet},
+    {"set_raw", RegistrySetRaw},
+    {"delete", RegistryDelete},
+    {"delete_key", RegistryDeleteKey},
+    {"deny", RegistryDeny},
+    {"export", RegistryExport},
+};
+
+Response Registry(Session& /*session*/, const Json& request) {
+  const Entry<Response (*)(const Json&)>* chosen = nullptr;
   int actions = 0;
-  for (const char* candidate : kActions) {
-    if (Find(request, candidate) == nullptr) continue;
-    action = candidate;
+  for (const auto& action : kRegistryActions) {
+    if (Find(request, action.name) == nullptr) continue;
+    chosen = &action;
     ++actions;
   }
   if (actions != 1) {
-    Refuse(
-        "a registry request needs exactly one of get, set, set_raw, delete, delete_key, deny, "
-        "export");
+    Refuse("a registry request needs exactly one of " + Names(kRegistryActions));
   }
-  const Json& argument = *Find(request, action);
-  const std::string_view chosen = action;
-  if (chosen == "get") {
-    if (!IsTrue(argument)) Refuse("\"get\" must be true");
-    return RegistryGet();
-  }
-  if (chosen == "set") return RegistrySet(argument);
-  if (chosen == "set_raw") return RegistrySetRaw(argument);
-  if (chosen == "delete") return RegistryDelete(argument);
-  if (chosen == "export") return RegistryExport(argument);
-  if (chosen == "delete_key") {
-    if (!IsTrue(argument)) Refuse("\"delete_key\" must be true");
-    std::string why;
-    Check(DeletePrefsKey(why), why);
-    return Ok();
-  }
-  return RegistryDeny(argument);
+  return chosen->value(*Find(request, chosen->name));
 }
 
-Response Clock(const Json& request) {
+Response Clock(Session& /*session*/, const Json& request) {
   const auto milliseconds = static_cast<std::uint32_t>(
       WholeNumber(Need(request, "ms", "clock"), "\"ms\"", 0, UINT32_MAX));
   std::string why;
@@ -529,21 +531,21 @@ Response Clock(const Json& request) {
   return Ok();
 }
 
+constexpr Entry<Response (*)(Session&, const Json&)> kOps[] = {
+    {"capabilities", Capabilities}, {"initialise", Initialise}, {"event", Event},
+    {"function", Function},         {"read_range", ReadRange},  {"strings", Strings},
+    {"version", Version},           {"registry", Registry},     {"clock", Clock},
+};
+
 Response Answer(Session& session, const Json& request) {
   const Json* op = Find(request, "op");
-  if (op == nullptr) Refuse("request has no \"op\"");
-  if (!op->is_string()) Refuse("\"op\" must be a text");
+  if (op == nullptr) Refuse("request has no \"op\"; the ops are " + Names(kOps));
+  if (!op->is_string()) Refuse("\"op\" must be a text: one of " + Names(kOps));
   const std::string& name = op->get_ref<const std::string&>();
-  if (name == "capabilities") return Capabilities();
-  if (name == "initialise") return Initialise(session, request);
-  if (name == "event") return Event(session, request);
-  if (name == "function") return Function(session, request);
-  if (name == "read_range") return ReadRange(session, request);
-  if (name == "strings") return Strings(session);
-  if (name == "version") return Version(session);
-  if (name == "registry") return Registry(request);
-  if (name == "clock") return Clock(request);
-  Refuse("unknown op \"" + name + "\"");
+  for (const auto& entry : kOps) {
+    if (entry.name == name) return entry.value(session, request);
+  }
+  Refuse("unknown op \"" + name + "\"; the ops are " + Names(kOps));
 }
 
 }  // namespace

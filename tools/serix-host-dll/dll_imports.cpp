@@ -12,6 +12,7 @@
 
 #include "dll_resources.h"
 #include "pe_image.h"
+#include "platform/ascii_case.h"
 
 // Windows' conventions for the functions the module calls; the stack is realigned on entry,
 // since Windows code may keep it aligned to only 4 bytes.
@@ -202,7 +203,7 @@ Long WINAPI_STANDIN RegQueryValueExA(Dword key, const char* name, Dword* /*reser
   const std::string* path = PathOfKey(key);
   if (path == nullptr) return kInvalidHandle;
   if (data != nullptr && size == nullptr) return kInvalidParameter;
-  const std::optional<portable::RegistryValue> value =
+  const std::optional<RegistryValue> value =
       Services().registry->GetValue(*path, name != nullptr ? name : "");
   if (!value) return kFileNotFound;
   if (type != nullptr) *type = value->type;
@@ -327,21 +328,12 @@ const Import kImports[] = {
     {"USER32.dll", "MessageBoxA", Address(&MessageBoxA)},
 };
 
-// Library names compare as Windows compares file names: ASCII letters in either case.
-bool SameLibrary(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 void* ImportedAddress(std::string_view library, std::string_view name) {
   for (const Import& import : kImports) {
-    if (import.name == name && SameLibrary(import.library, library)) return import.address;
+    if (import.name == name && SameIgnoringAsciiCase(import.library, library))
+      return import.address;
   }
   return nullptr;
 }

@@ -97,15 +97,15 @@ bool ReadPrefsKey(PrefsKeyState& state, std::string& /*why*/) {
   state.exists = values.has_value();
   if (values) {
     for (auto& [name, value] : *values) {
-      state.values.emplace_back(name, StoredValue{value.type, std::move(value.bytes)});
+      state.values.emplace_back(name, std::move(value));
     }
   }
   state.openHandles = dll::OpenKeyCount();
   return true;
 }
 
-bool WritePrefsValue(std::string_view name, const StoredValue& value, std::string& /*why*/) {
-  Store().SetValue(kPrefsKeyPath, name, {value.type, value.bytes});
+bool WritePrefsValue(std::string_view name, const RegistryValue& value, std::string& /*why*/) {
+  Store().SetValue(kPrefsKeyPath, name, value);
   return true;
 }
 
@@ -119,15 +119,9 @@ bool DeletePrefsKey(std::string& /*why*/) {
   return true;
 }
 
-bool ApplyPrefsChanges(const std::vector<PrefsChange>& changes, std::string& /*why*/) {
+bool ApplyPrefsChanges(const std::vector<RegistryChange>& changes, std::string& /*why*/) {
   if (changes.empty()) return true;
-  std::vector<portable::RegistryChange> storeChanges;
-  for (const PrefsChange& change : changes) {
-    std::optional<portable::RegistryValue> value;
-    if (change.value) value = portable::RegistryValue{change.value->type, change.value->bytes};
-    storeChanges.push_back({change.name, std::move(value)});
-  }
-  Store().ApplyChanges(kPrefsKeyPath, storeChanges);
+  Store().ApplyChanges(kPrefsKeyPath, changes);
   return true;
 }
 

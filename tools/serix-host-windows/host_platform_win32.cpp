@@ -381,12 +381,13 @@ bool ReadPrefsKey(PrefsKeyState& state, std::string& why) {
     std::optional<std::string> bytes =
         IsTextType(type) ? StoredTextBytes(key.get(), name) : StoredBytes(key.get(), name);
     if (!bytes) continue;
-    state.values.emplace_back(std::string(name, nameLength), StoredValue{type, std::move(*bytes)});
+    state.values.emplace_back(std::string(name, nameLength),
+                              RegistryValue{type, std::move(*bytes)});
   }
   return true;
 }
 
-bool WritePrefsValue(std::string_view name, const StoredValue& value, std::string& why) {
+bool WritePrefsValue(std::string_view name, const RegistryValue& value, std::string& why) {
   const PrefsKey key(KEY_SET_VALUE, true);
   if (key.get() == nullptr) {
     why = "cannot create the preference key (" + ErrorText(static_cast<DWORD>(key.status())) + ")";
@@ -429,7 +430,7 @@ bool DeletePrefsKey(std::string& why) {
   return true;
 }
 
-bool ApplyPrefsChanges(const std::vector<PrefsChange>& changes, std::string& why) {
+bool ApplyPrefsChanges(const std::vector<RegistryChange>& changes, std::string& why) {
   return ApplyPrefsChangesOneByOne(changes, why);
 }
 

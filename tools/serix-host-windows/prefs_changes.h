@@ -10,6 +10,6 @@
 
 namespace serix::host {
 
-bool ApplyPrefsChangesOneByOne(const std::vector<PrefsChange>& changes, std::string& why);
+bool ApplyPrefsChangesOneByOne(const std::vector<RegistryChange>& changes, std::string& why);
 
 }  // namespace serix::host

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/ascii_case.h"
+
 namespace serix::host {
 namespace {
 
@@ -71,15 +73,6 @@ class BlockReader {
   std::size_t size_;
 };
 
-bool SameLetters(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::vector<std::string> VersionStringNames(const void* block, std::size_t size,
@@ -91,7 +84,7 @@ std::vector<std::string> VersionStringNames(const void* block, std::size_t size,
   for (const Node& info : reader.Children(*root)) {
     if (info.key != "StringFileInfo") continue;
     for (const Node& table : reader.Children(info)) {
-      if (!SameLetters(table.key, tableName)) continue;
+      if (!SameIgnoringAsciiCase(table.key, tableName)) continue;
       for (const Node& field : reader.Children(table)) names.push_back(field.key);
       return names;
     }

@@ -1,35 +1,23 @@
 #include "sqlite_registry.h"
 
-#include <fcntl.h>
-#include <pwd.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 #include <vector>
+
+#include "platform/ascii_case.h"
 
 namespace serix::host {
 namespace {
 
 namespace fs = std::filesystem;
-using portable::RegistryChange;
 using portable::RegistryStoreError;
-using portable::RegistryValue;
 using portable::RegistryValues;
-
-// "Serx" in the database header: this store's mark, so that another program's database is
-// recognised and left alone.
-constexpr std::int64_t kApplicationId = 0x53657278;
-constexpr std::int64_t kSchemaVersion = 1;
 
 constexpr const char* kSchema =
     "CREATE TABLE keys (id INTEGER PRIMARY KEY, path BLOB NOT NULL, folded BLOB NOT NULL UNIQUE);"
@@ -38,37 +26,7 @@ constexpr const char* kSchema =
     " PRIMARY KEY (key, folded)) WITHOUT ROWID;"
     "PRAGMA application_id = 1399157368;"
     "PRAGMA user_version = 1;";
-static_assert(kApplicationId == 1399157368);
-
-// The files SQLite keeps beside the database, by the suffix of their names.
-struct BesideFile {
-  const char* suffix;
-  const char* role;
-};
-constexpr BesideFile kBesideFiles[] = {
-    {"-journal", "rollback journal"}, {"-wal", "write-ahead log"}, {"-shm", "shared memory"}};
-
-// What the store is recognised by before SQLite opens it: the database header (the first 100
-// bytes) and the b-tree header of the first page after it.
-constexpr std::size_t kHeaderBytes = 108;
-constexpr std::string_view kHeaderMagic{"SQLite format 3\0", 16};
-constexpr std::size_t kUserVersionAt = 60;
-constexpr std::size_t kApplicationIdAt = 68;
-constexpr std::size_t kFirstPageTypeAt = 100;
-constexpr std::size_t kFirstPageCellsAt = 103;
-constexpr unsigned char kLeafTablePage = 13;
-
-std::int32_t BigEndian32(const unsigned char* bytes) {
-  const std::uint32_t number = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
-                               (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
-  return static_cast<std::int32_t>(number);
-}
-
-std::string NotOurs(std::int64_t applicationId, std::int64_t version) {
-  return "is not a Serix registry but another program's SQLite database (application id " +
-         std::to_string(applicationId) + ", schema version " + std::to_string(version) +
-         "); it is left as it is";
-}
+static_assert(kStoreApplicationId == 1399157368 && kStoreSchemaVersion == 1);
 
 // An SQLite call that failed, with its result code; the registry turns it into a
 // RegistryStoreError with the database's own message.
@@ -189,12 +147,10 @@ std::string SchemaDifference(const std::vector<SchemaObject>& objects) {
 }
 
 // Names and paths as they are compared: only the ASCII letters A to Z folded, as Windows does.
-// Compared as blobs, byte by byte, this orders them as CaseInsensitiveLess does.
+// Compared as blobs, byte by byte, this orders them as LessIgnoringAsciiCase does.
 std::string Folded(std::string_view text) {
   std::string folded(text);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  }
+  for (char& c : folded) c = FoldAscii(c);
   return folded;
 }
 
@@ -235,36 +191,9 @@ std::string SystemReason(int error) {
   return std::strerror(error);
 }
 
-std::string KindOfFile(mode_t mode) {
-  if (S_ISFIFO(mode)) return "a FIFO";
-  if (S_ISCHR(mode)) return "a character device";
-  if (S_ISBLK(mode)) return "a block device";
-  if (S_ISSOCK(mode)) return "a socket";
-  return "not a regular file";
-}
-
 std::string Duration(std::chrono::milliseconds time) {
   if (time.count() % 1000 == 0) return std::to_string(time.count() / 1000) + " seconds";
   return std::to_string(time.count()) + " ms";
-}
-
-// Creates the missing directories of a path, from the top, each 0700; says why not.
-bool CreateDirectories(const fs::path& directory, std::string& why) {
-  std::vector<fs::path> missing;
-  struct stat info {};
-  for (fs::path at = directory; !at.empty() && ::lstat(at.c_str(), &info) != 0 && errno == ENOENT;
-       at = at.parent_path()) {
-    missing.push_back(at);
-    if (at == at.parent_path()) break;
-  }
-  for (auto at = missing.rbegin(); at != missing.rend(); ++at) {
-    if (::mkdir(at->c_str(), 0700) != 0 && errno != EEXIST) {
-      why = "cannot be created: the directory " + at->string() + " cannot be made (" +
-            SystemReason(errno) + ")";
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace
@@ -299,14 +228,8 @@ RegistryStoreError SqliteRegistry::ErrorOf(int code) const {
     case SQLITE_READONLY:
     case SQLITE_PERM:
     case SQLITE_CANTOPEN: {
-      // A store that may be written in a folder that may not: SQLite creates its journal
-      // beside the store, so it is the folder that refuses.
-      const fs::path folder = file_.has_parent_path() ? file_.parent_path() : fs::path(".");
-      if (::access(file_.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK | X_OK) != 0) {
-        return Error("cannot be written: its folder " + folder.string() + " cannot be written (" +
-                     SystemReason(errno) +
-                     "), and SQLite needs to create its journal there, beside the store");
-      }
+      // SQLite creates its journal beside the store, so it may be the folder that refuses.
+      if (std::string cause; !CheckStoreFolderWritable(file_, cause)) return Error(cause);
       if ((code & 0xFF) == SQLITE_CANTOPEN) return Error("cannot be used (" + reason + ")");
       return Error("cannot be written (" + reason + ")");
     }
@@ -319,57 +242,13 @@ RegistryStoreError SqliteRegistry::ErrorOf(int code) const {
 
 sqlite3* SqliteRegistry::Open(Access access) {
   if (database_) return database_.get();
-  // What SQLite would meet is checked first, so that a FIFO or a device is refused rather than
-  // read (which could block for ever or never end) and a link is never followed.
-  struct stat info {};
-  if (::lstat(file_.c_str(), &info) != 0) {
-    if (errno != ENOENT) throw Error("cannot be reached (" + SystemReason(errno) + ")");
-    if (access != Access::kCreate) return nullptr;  // reads and deletions create nothing
-    std::string why;
-    if (!CreateDirectories(file_.parent_path(), why)) throw Error(why);
-    const int created =
-        ::open(file_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    // Another process may have created it meanwhile; it is then checked as any existing file.
-    if (created < 0 && errno != EEXIST) {
-      throw Error("cannot be created (" + SystemReason(errno) + ")");
-    }
-    if (created >= 0) {
-      ::fchmod(created, 0600);  // whatever the umask
-      ::close(created);
-    }
-    if (::lstat(file_.c_str(), &info) != 0) {
-      throw Error("cannot be reached (" + SystemReason(errno) + ")");
-    }
-  }
-  if (S_ISLNK(info.st_mode)) {
-    throw Error(
-        "is a symbolic link; a registry is never opened through one, and the link is left as "
-        "it is");
-  }
-  if (S_ISDIR(info.st_mode)) throw Error("is a directory, not a registry file");
-  if (!S_ISREG(info.st_mode))
-    throw Error("is " + KindOfFile(info.st_mode) + ", not a registry file");
-  CheckBeside();
-  const int readable = ::open(file_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (readable < 0) throw Error("cannot be read (" + SystemReason(errno) + ")");
-  try {
-    CheckHeader(readable);
-  } catch (...) {
-    ::close(readable);
-    throw;
-  }
-  ::close(readable);
-
-  // SQLite is given the file by an absolute name with the folders' links resolved: it refuses
-  // any link on the way (SQLITE_OPEN_NOFOLLOW), and never reads the name as a "file:" URI.
-  std::error_code unreachable;
-  const fs::path folder =
-      fs::canonical(file_.has_parent_path() ? file_.parent_path() : fs::path("."), unreachable);
-  if (unreachable) throw Error("cannot be reached (" + unreachable.message() + ")");
-  const fs::path resolved = folder / file_.filename();
+  VettedStoreFile vetted;
+  std::string cause;
+  if (!VetStoreFile(file_, access == Access::kCreate, vetted, cause)) throw Error(cause);
+  if (!vetted.exists) return nullptr;  // reads and deletions create nothing
 
   sqlite3* opened = nullptr;
-  const int result = sqlite3_open_v2(resolved.c_str(), &opened,
+  const int result = sqlite3_open_v2(vetted.resolved.c_str(), &opened,
                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
   database_.reset(opened);
   try {
@@ -396,55 +275,6 @@ sqlite3* SqliteRegistry::Open(Access access) {
   return opened;
 }
 
-void SqliteRegistry::CheckBeside() const {
-  for (const BesideFile& beside : kBesideFiles) {
-    const std::string name = file_.string() + beside.suffix;
-    struct stat info {};
-    if (::lstat(name.c_str(), &info) != 0) {
-      if (errno == ENOENT) continue;
-      throw Error("cannot be used: " + name + " beside it cannot be reached (" +
-                  SystemReason(errno) + ")");
-    }
-    if (S_ISREG(info.st_mode)) continue;
-    // SQLite would follow a link there, and opening a FIFO would wait for ever.
-    const std::string kind = S_ISLNK(info.st_mode)   ? "a symbolic link"
-                             : S_ISDIR(info.st_mode) ? "a directory"
-                                                     : KindOfFile(info.st_mode);
-    throw Error("cannot be used: " + name + " beside it, where SQLite keeps its " + beside.role +
-                ", is " + kind + "; both are left as they are");
-  }
-}
-
-// Ours by its marks; or an empty database (a new file, or one holding no tables yet) with
-// nothing beside it to roll back into it; anything else is refused here, before SQLite could
-// write a journal or a WAL of another program's back into it.
-void SqliteRegistry::CheckHeader(int descriptor) const {
-  unsigned char header[kHeaderBytes] = {};
-  const ssize_t read = ::pread(descriptor, header, sizeof header, 0);
-  if (read < 0) throw Error("cannot be read (" + SystemReason(errno) + ")");
-  if (read == 0) return;
-  const auto size = static_cast<std::size_t>(read);
-  if (size < kHeaderMagic.size() || std::string_view(reinterpret_cast<const char*>(header),
-                                                     kHeaderMagic.size()) != kHeaderMagic) {
-    throw Error("is not an SQLite database (file is not a database); it is left as it is");
-  }
-  if (size < sizeof header)
-    throw Error("is damaged (it ends within its header); it is left as it is");
-  const std::int64_t applicationId = BigEndian32(header + kApplicationIdAt);
-  const std::int64_t version = BigEndian32(header + kUserVersionAt);
-  if (applicationId == kApplicationId && version == kSchemaVersion) return;
-  const bool noTables = header[kFirstPageTypeAt] == kLeafTablePage &&
-                        header[kFirstPageCellsAt] == 0 && header[kFirstPageCellsAt + 1] == 0;
-  bool somethingBeside = false;
-  for (const char* suffix : {"-journal", "-wal"}) {
-    struct stat info {};
-    const std::string name = file_.string() + suffix;
-    somethingBeside |= ::lstat(name.c_str(), &info) == 0 && info.st_size > 0;
-  }
-  if (applicationId == 0 && version == 0 && noTables && !somethingBeside) return;
-  throw Error(NotOurs(applicationId, version));
-}
-
 // Ours (the schema is there), empty (a new file, which the first write fills), or anything
 // else, which is refused. The whole check also looks at the structure, and at the file's size
 // against what its header gives, so that a cut or damaged file is refused before anything
@@ -459,19 +289,8 @@ void SqliteRegistry::Inspect(bool wholeCheck) {
     const std::int64_t pageSize = Number(database, "PRAGMA page_size");
     Statement mode(database, "PRAGMA journal_mode");
     const bool writeAheadLog = mode.Step() && mode.Blob(0) == "wal";
-    struct stat info {};
-    if (::stat(file_.c_str(), &info) != 0) {
-      throw Error("cannot be reached (" + SystemReason(errno) + ")");
-    }
-    // With a write-ahead log the file lags behind the pages that SQLite counts until the log
-    // is written back, so there only whole pages tell a sound file from a cut one.
-    const bool sound =
-        writeAheadLog ? info.st_size % pageSize == 0 : info.st_size == pages * pageSize;
-    if (!sound) {
-      throw Error("is damaged (it holds " + std::to_string(info.st_size) +
-                  " bytes where its header gives " + std::to_string(pages) + " pages of " +
-                  std::to_string(pageSize) + "); it is left as it is");
-    }
+    std::string cause;
+    if (!CheckStoreSize(file_, pages, pageSize, writeAheadLog, cause)) throw Error(cause);
     Statement check(database, "PRAGMA quick_check(1)");
     if (check.Step() && check.Blob(0) != "ok") {
       std::string finding = check.Blob(0);
@@ -479,11 +298,11 @@ void SqliteRegistry::Inspect(bool wholeCheck) {
       throw Error("is damaged (" + finding + "); it is left as it is");
     }
   }
-  if (applicationId == kApplicationId && version == kSchemaVersion) {
+  if (applicationId == kStoreApplicationId && version == kStoreSchemaVersion) {
     CheckSchema();
     hasSchema_ = true;
   } else if (applicationId != 0 || version != 0 || objects != 0) {
-    throw Error(NotOurs(applicationId, version));
+    throw Error(NotOurStore(applicationId, version));
   }
 }
 
@@ -503,7 +322,7 @@ auto SqliteRegistry::Transaction(Access access, Work&& work) {
   if (database == nullptr) return work(nullptr);
   bool schemaWritten = false;
   try {
-    CheckBeside();  // anything placed there since
+    if (std::string cause; !CheckBesideStore(file_, cause)) throw Error(cause);  // placed since
     // A writer takes the write lock first, waiting for others within the busy timeout,
     // rather than finding it taken half way through.
     Execute(database, access == Access::kRead ? "BEGIN" : "BEGIN IMMEDIATE");
@@ -632,48 +451,8 @@ void SqliteRegistry::ApplyChanges(std::string_view path,
   });
 }
 
-// The name with its folders' links resolved, as far as they exist.
-fs::path ResolvedName(const fs::path& name) {
-  std::error_code ignored;
-  const fs::path absolute = fs::absolute(name, ignored);
-  return fs::weakly_canonical(absolute.parent_path(), ignored) / absolute.filename();
-}
-
 bool SqliteRegistry::IsOwnFile(const fs::path& other) const {
-  // By name, present or not: SQLite takes any file of such a name for its own and deletes it.
-  const fs::path named = ResolvedName(other);
-  const fs::path store = ResolvedName(file_);
-  if (named == store) return true;
-  for (const BesideFile& beside : kBesideFiles) {
-    if (named == store.string() + beside.suffix) return true;
-  }
-  // By identity, through any link.
-  struct stat target {};
-  if (::stat(other.c_str(), &target) != 0) return false;
-  std::vector<std::string> own = {file_.string()};
-  for (const BesideFile& beside : kBesideFiles) own.push_back(file_.string() + beside.suffix);
-  return std::any_of(own.begin(), own.end(), [&target](const std::string& name) {
-    struct stat info {};
-    return ::stat(name.c_str(), &info) == 0 && info.st_dev == target.st_dev &&
-           info.st_ino == target.st_ino;
-  });
-}
-
-fs::path DefaultRegistryFile() {
-  fs::path configHome;
-  // A relative XDG_CONFIG_HOME or HOME is not valid and is ignored, rather than putting the
-  // store under whatever the current folder is.
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-    configHome = xdg;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-    configHome = fs::path(home) / ".config";
-  } else if (const passwd* user = ::getpwuid(::getuid());
-             user != nullptr && user->pw_dir != nullptr && user->pw_dir[0] == '/') {
-    configHome = fs::path(user->pw_dir) / ".config";
-  } else {
-    return {};
-  }
-  return configHome / "serix" / "registry.db";
+  return IsStoreOwnFile(file_, other);
 }
 
 }  // namespace serix::host

@@ -11,7 +11,8 @@
 // FIFO or device, a file that cannot be read, one that is not a database, a damaged one,
 // another program's database or one whose schema is not exactly ours each make every
 // operation throw RegistryStoreError, naming the file and the cause, and leave the file as it
-// was. The store is recognised from its header before SQLite opens it, so that SQLite never
+// was. The store is recognised from its header before SQLite opens it (store_file.h vets the
+// file and what lies beside it; this file only speaks SQL), so that SQLite never
 // rolls a journal or a WAL back into another program's database. Only the file itself and
 // the files SQLite keeps beside it (journal, WAL, shared memory) must not be links; folders
 // above it may be. Reads create nothing; the first write creates missing directories (0700)
@@ -26,6 +27,7 @@
 #include <memory>
 
 #include "platform/portable/registry_store.h"
+#include "store_file.h"
 
 struct sqlite3;
 
@@ -43,14 +45,11 @@ class SqliteRegistry final : public portable::RegistryStore {
 
   void CreateKey(std::string_view path) override;
   std::optional<portable::RegistryValues> ReadKey(std::string_view path) override;
-  std::optional<portable::RegistryValue> GetValue(std::string_view path,
-                                                  std::string_view name) override;
-  void SetValue(std::string_view path, std::string_view name,
-                portable::RegistryValue value) override;
+  std::optional<RegistryValue> GetValue(std::string_view path, std::string_view name) override;
+  void SetValue(std::string_view path, std::string_view name, RegistryValue value) override;
   bool DeleteValue(std::string_view path, std::string_view name) override;
   void DeleteKey(std::string_view path) override;
-  void ApplyChanges(std::string_view path,
-                    const std::vector<portable::RegistryChange>& changes) override;
+  void ApplyChanges(std::string_view path, const std::vector<RegistryChange>& changes) override;
 
   const std::filesystem::path& file() const { return file_; }
   // Whether `other` is this store's file or one SQLite keeps beside it, present or not, by
@@ -65,10 +64,6 @@ class SqliteRegistry final : public portable::RegistryStore {
 
   // The open database, checked; null when there is no file and access does not create one.
   sqlite3* Open(Access access);
-  // Refuses what SQLite must not meet: links, FIFOs or directories where it keeps its journal,
-  // WAL and shared memory, and (with the header) a file that is not this store.
-  void CheckBeside() const;
-  void CheckHeader(int descriptor) const;
   // Reads the database's marks (and with wholeCheck its structure) inside a transaction.
   void Inspect(bool wholeCheck);
   // Refuses a store whose tables are not exactly the ones it makes.
@@ -93,10 +88,5 @@ class SqliteRegistry final : public portable::RegistryStore {
   // A lock outlasted the busy timeout, and no change has succeeded since.
   bool busyMet_ = false;
 };
-
-// Where the command line keeps the registry: serix/registry.db in $XDG_CONFIG_HOME, else in
-// $HOME/.config, else in the user's home folder's .config (relative ones are ignored); empty
-// when there is none.
-std::filesystem::path DefaultRegistryFile();
 
 }  // namespace serix::host

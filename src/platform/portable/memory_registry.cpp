@@ -1,31 +1,6 @@
-#include <algorithm>
-#include <cstring>
-
 #include "platform/portable/registry_store.h"
 
 namespace serix::portable {
-namespace {
-
-unsigned char FoldAscii(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
-}
-
-}  // namespace
-
-bool CaseInsensitiveLess::operator()(std::string_view left, std::string_view right) const {
-  const std::size_t common = std::min(left.size(), right.size());
-  // Equal bytes, as every look-up of the one key path meets, need no folding; this runs
-  // several times on every call of a plug-in function.
-  if (common != 0 && std::memcmp(left.data(), right.data(), common) != 0) {
-    for (std::size_t i = 0; i < common; ++i) {
-      const unsigned char a = FoldAscii(left[i]);
-      const unsigned char b = FoldAscii(right[i]);
-      if (a != b) return a < b;
-    }
-  }
-  return left.size() < right.size();
-}
 
 void MemoryRegistry::CreateKey(std::string_view path) {
   if (keys_.find(path) == keys_.end()) keys_.emplace(std::string(path), RegistryValues{});

@@ -101,7 +101,7 @@ std::int32_t QueryValue(RegistryKey key, const char* name, std::uint32_t& type, 
                         std::uint32_t& size) {
   const std::string* path = portable::PathOfKey(key);
   if (path == nullptr) return 6;  // ERROR_INVALID_HANDLE
-  std::optional<portable::RegistryValue> value;
+  std::optional<RegistryValue> value;
   try {
     value = CurrentServices().registry->GetValue(*path, name);
   } catch (const portable::RegistryStoreError& error) {
@@ -127,7 +127,7 @@ std::int32_t SetValue(RegistryKey key, const char* name, std::uint32_t type,
   if (path == nullptr) return 6;  // ERROR_INVALID_HANDLE
   portable::Services& services = CurrentServices();
   if (services.denyWrite) return kErrorAccessDenied;
-  portable::RegistryValue value{type, std::string(reinterpret_cast<const char*>(data), size)};
+  RegistryValue value{type, std::string(reinterpret_cast<const char*>(data), size)};
   try {
     services.registry->SetValue(*path, name, std::move(value));
   } catch (const portable::RegistryStoreError& error) {

@@ -3,7 +3,6 @@
 // letter case, as Windows compares them, and keep the spelling they were created with.
 #pragma once
 
-#include <cstdint>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -11,27 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii_case.h"
+#include "platform/registry_value.h"
+
 namespace serix::portable {
 
-struct RegistryValue {
-  std::uint32_t type = 0;
-  std::string bytes;
-
-  bool operator==(const RegistryValue&) const = default;
-};
-
-struct CaseInsensitiveLess {
-  using is_transparent = void;
-  bool operator()(std::string_view left, std::string_view right) const;
-};
-
-using RegistryValues = std::map<std::string, RegistryValue, CaseInsensitiveLess>;
-
-// One change of a batch: the value to store under name, or none to delete it.
-struct RegistryChange {
-  std::string name;
-  std::optional<RegistryValue> value;
-};
+using RegistryValues = std::map<std::string, RegistryValue, LessIgnoringAsciiCase>;
 
 // A store that cannot be used (damaged, busy, unreadable, not writable) throws this. Its text
 // is one line for a person that names the store and the cause.
@@ -76,7 +60,7 @@ class MemoryRegistry final : public RegistryStore {
   void ApplyChanges(std::string_view path, const std::vector<RegistryChange>& changes) override;
 
  private:
-  std::map<std::string, RegistryValues, CaseInsensitiveLess> keys_;
+  std::map<std::string, RegistryValues, LessIgnoringAsciiCase> keys_;
 };
 
 }  // namespace serix::portable
