@@ -11,6 +11,7 @@
 #include <string>
 
 #include "dll_resources.h"
+#include "message_box_rule.h"
 #include "pe_image.h"
 #include "platform/ascii_case.h"
 
@@ -36,8 +37,7 @@ constexpr Long kProcedureNotFound = 127;
 constexpr Long kInvalidAddress = 487;
 constexpr Dword kCurrentUser = 0x80000001;  // HKEY_CURRENT_USER
 constexpr Dword kSimpleBeep = 0xFFFFFFFF;
-constexpr Dword kTaskModal = 0x2000;  // MB_TASKMODAL
-constexpr int kOk = 1;                // IDOK
+constexpr int kOk = 1;  // IDOK
 
 Dword lastError = 0;
 
@@ -144,24 +144,9 @@ int WINAPI_STANDIN MessageBeep(Dword type) {
   return 1;
 }
 
-// What is wrong with a box asked for so; empty for the one right way, as the Windows host
-// judges it.
-std::string BoxDefect(void* owner, Dword style) {
-  std::string defect;
-  if (owner != nullptr) defect = "an owner window";
-  if (style != kTaskModal) {
-    char text[80];
-    std::snprintf(text, sizeof text, "style 0x%08lX, not MB_TASKMODAL alone",
-                  static_cast<unsigned long>(style));
-    if (!defect.empty()) defect += "; ";
-    defect += text;
-  }
-  return defect;
-}
-
 int WINAPI_STANDIN MessageBoxA(void* owner, const char* text, const char* caption, Dword style) {
-  Services().boxes.push_back(
-      {caption != nullptr ? caption : "", text != nullptr ? text : "", BoxDefect(owner, style)});
+  Services().boxes.push_back({caption != nullptr ? caption : "", text != nullptr ? text : "",
+                              MessageBoxDefect(owner != nullptr, style)});
   return kOk;
 }
 

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "message_box_rule.h"
+
 namespace serix::host {
 namespace {
 
@@ -50,7 +52,7 @@ BOOL WINAPI MessageBeepStandIn(UINT type) {
 
 int WINAPI MessageBoxStandIn(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
   State().boxes.push_back({caption != nullptr ? caption : "", text != nullptr ? text : "",
-                           MessageBoxDefect(owner, style)});
+                           MessageBoxDefect(owner != nullptr, style)});
   return State().messageBox(owner, text, caption, style);
 }
 
@@ -142,19 +144,6 @@ void** OriginalSlot(Function& original) {
 }
 
 }  // namespace
-
-std::string MessageBoxDefect(HWND owner, UINT style) {
-  std::string defect;
-  if (owner != nullptr) defect = "an owner window; ";
-  if (style != MB_TASKMODAL) {
-    char text[80];
-    std::snprintf(text, sizeof text, "style 0x%08lX, not MB_TASKMODAL alone",
-                  static_cast<unsigned long>(style));
-    defect += text;
-  }
-  if (defect.ends_with("; ")) defect.resize(defect.size() - 2);
-  return defect;
-}
 
 HookedImports HookPluginImports(HMODULE module) {
   HookState& state = State();

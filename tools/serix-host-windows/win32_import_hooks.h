@@ -52,10 +52,6 @@ struct MessageBoxRequest {
   std::string defect;
 };
 
-// What is wrong with a message box asked for with this owner window and style; empty for the
-// one right way: no owner, MB_TASKMODAL alone.
-std::string MessageBoxDefect(HWND owner, UINT style);
-
 // The simple beeps and the message boxes asked for since the last call, which clears them.
 int TakeSimpleBeeps();
 std::vector<MessageBoxRequest> TakeMessageBoxRequests();
