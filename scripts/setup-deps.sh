@@ -15,8 +15,11 @@
 set -euo pipefail
 
 profile="${1:-all}"
+# cmark beside libcmark-dev: Debian's CMake package file for libcmark checks every target it
+# declares, the cmark program (/usr/bin/cmark, package cmark) included, and stops the configure
+# when one is missing, although the guide tool links only the library.
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev
-          libsqlite3-dev libcmark-dev libxml2-dev)
+          libsqlite3-dev libcmark-dev cmark libxml2-dev)
 web_packages=(emscripten nodejs chromium)
 i386_packages=(g++-multilib googletest qemu-user)
 # npm comes with some builds of Node.js and as a package of its own with Debian's.
