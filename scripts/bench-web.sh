@@ -9,13 +9,15 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+# shellcheck source=lib/build-folder.sh
+. scripts/lib/build-folder.sh
 scripts/setup-deps.sh web
 
 cmake --preset bench -B build/bench >/dev/null
 cmake --build build/bench -j2 --target serix-core-timing >/dev/null
 cmake --preset wasm -B build/wasm-bench -DSERIX_BUILD_BENCH=ON -DSERIX_BUILD_TESTS=OFF >/dev/null
 cmake --build build/wasm-bench -j2 --target serix-core-timing >/dev/null
-[ -f build/wasm/CMakeCache.txt ] || cmake --preset wasm >/dev/null
+build_system_ready build/wasm || cmake --preset wasm >/dev/null
 cmake --build --preset wasm --target serix_playground_page >/dev/null
 (cd tests/browser && npm ci --no-audit --no-fund --prefer-offline >/dev/null)
 

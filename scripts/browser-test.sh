@@ -10,12 +10,14 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+# shellcheck source=lib/build-folder.sh
+. scripts/lib/build-folder.sh
 jobs="${SERIX_JOBS:-$(nproc)}"
 version="$(sed -nE 's/^project\(Serix VERSION ([0-9]+)\.([0-9]+).*/\1.\2/p' CMakeLists.txt)"
 
-[ -f build/default/CMakeCache.txt ] || cmake --preset default >/dev/null
+build_system_ready build/default || cmake --preset default >/dev/null
 cmake --build --preset default -j "$jobs" --target serix-host serix_guide_cases >&2
-[ -f build/wasm/CMakeCache.txt ] || cmake --preset wasm >/dev/null
+build_system_ready build/wasm || cmake --preset wasm >/dev/null
 cmake --build --preset wasm -j "$jobs" --target serix-host serix-playground-module >&2
 scripts/release.sh >&2
 

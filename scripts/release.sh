@@ -7,19 +7,22 @@
 #   3. packing: one folder named for the release (build/release/Serix-<version>) with all of
 #      it and SHA256SUMS of every file in the form `sha256sum -c` reads, zipped whole. Text
 #      files get Windows line ends, but for the page, whose scripts stay byte for byte as built.
-# Each build is configured when it is not yet. Prints the zip's name and its files.
+# Each build is configured when its folder has no build system yet (never configured, or a
+# configure that failed). Prints the zip's name and its files.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+# shellcheck source=lib/build-folder.sh
+. scripts/lib/build-folder.sh
 version="$(sed -nE 's/^project\(Serix VERSION ([0-9]+)\.([0-9]+).*/\1.\2/p' CMakeLists.txt)"
 name="Serix-$version"
 
 echo "== release: the playground page (preset wasm)" >&2
-[ -f build/wasm/CMakeCache.txt ] || cmake --preset wasm >/dev/null
+build_system_ready build/wasm || cmake --preset wasm >/dev/null
 cmake --build --preset wasm --target serix_playground_page >&2
 
 echo "== release: the Windows build (preset win32)" >&2
-[ -f build/win32/CMakeCache.txt ] || cmake --preset win32 >/dev/null
+build_system_ready build/win32 || cmake --preset win32 >/dev/null
 cmake --build --preset win32 --target serix_release_files >&2
 
 echo "== release: packing dist/$name.zip" >&2

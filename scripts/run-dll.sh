@@ -17,31 +17,28 @@ build=${SERIX_I386_BUILD_DIR:-$root/build/i386}
 host=$build/tools/serix-host-dll/serix-host-dll
 win32=$root/build/win32
 
-newer_sources() {
-  [ -n "$(find "$root/src" "$root/tools" "$root/cmake" "$root/CMakeLists.txt" \
-    "$root/CMakePresets.json" -newer "$1" -print -quit 2>/dev/null)" ]
-}
+# shellcheck source=lib/build-folder.sh
+. "$root/scripts/lib/build-folder.sh"
 
 # Builds one target of a preset in its directory, one run at a time (a lock in the directory),
 # unless `file` is there and newer than the sources. `package` is the one the build cannot do
 # without; when it is missing, scripts/setup-deps.sh installs the profile `deps`.
 build_target() {
   local preset=$1 directory=$2 target=$3 file=$4 package=$5 deps=$6
-  [ -f "$file" ] && ! newer_sources "$file" && return 0
+  [ -f "$file" ] && ! sources_newer_than "$root" "$file" && return 0
   mkdir -p "$directory"
   local log=$directory/$target-build.log
   exec 9>"$directory/$target-build.lock"
   flock 9
-  if [ ! -f "$file" ] || newer_sources "$file"; then
+  if [ ! -f "$file" ] || sources_newer_than "$root" "$file"; then
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
       "$root/scripts/setup-deps.sh" "$deps" >&2
     fi
     echo "run-dll: building $target in $directory (log: $log)" >&2
+    # (set -e does not reach into an if's condition: the && stops at a failed configure.)
     if ! {
-      if [ ! -f "$directory/CMakeCache.txt" ]; then
-        cmake -S "$root" --preset "$preset" -B "$directory"
-      fi
-      cmake --build "$directory" -j2 --target "$target"
+      { build_system_ready "$directory" || cmake -S "$root" --preset "$preset" -B "$directory"; } &&
+        cmake --build "$directory" -j2 --target "$target"
     } >"$log" 2>&1; then
       tail -n 30 "$log" >&2
       echo "run-dll: the build failed; the whole log is in $log" >&2

@@ -2,7 +2,9 @@
 # What only whole processes show:
 #   1. two first runs of ./serix at once both succeed, because the build is taken in turns;
 #      cmake is a stand-in here (on PATH) that takes a second and fails when another build
-#      is going on in the same directory, and "builds" the host as a small script;
+#      is going on in the same directory, and "builds" the host as a small script; a build
+#      folder left by a failed configure is configured again on the next run, and a build
+#      that changed nothing marks the host up to date;
 #   2. serix-host with its standard output closed exits 4 and says why, rather than 0.
 #   serix_command_test.sh ROOT SERIX_HOST
 set -euo pipefail
@@ -16,15 +18,23 @@ cat >"$work/bin/cmake" <<'STANDIN'
 #!/usr/bin/env bash
 set -euo pipefail
 mkdir "$SERIX_BUILD_DIR/building" 2>/dev/null || { echo "two builds at once" >&2; exit 1; }
-sleep 1
+trap 'rmdir "$SERIX_BUILD_DIR/building"' EXIT
+echo "$1" >>"$SERIX_BUILD_DIR/../cmake-calls"
+sleep "${STANDIN_SECONDS:-1}"
+host=$SERIX_BUILD_DIR/tools/serix-host/serix-host
 if [ "$1" = --build ]; then
-  mkdir -p "$SERIX_BUILD_DIR/tools/serix-host"
-  printf '#!/bin/sh\necho "host ran: $*"\n' >"$SERIX_BUILD_DIR/tools/serix-host/serix-host"
-  chmod +x "$SERIX_BUILD_DIR/tools/serix-host/serix-host"
+  # Like make, it leaves a host that is already there as it is.
+  [ -f "$SERIX_BUILD_DIR/Makefile" ] || { echo "no rule to make target 'Makefile'" >&2; exit 2; }
+  [ -x "$host" ] && exit 0
+  mkdir -p "$(dirname "$host")"
+  printf '#!/bin/sh\necho "host ran: $*"\n' >"$host"
+  chmod +x "$host"
 else
+  # A failed configure leaves its cache and no build system.
   touch "$SERIX_BUILD_DIR/CMakeCache.txt"
+  [ -e "$SERIX_BUILD_DIR/../configure-fails" ] && exit 1
+  touch "$SERIX_BUILD_DIR/Makefile"
 fi
-rmdir "$SERIX_BUILD_DIR/building"
 STANDIN
 chmod +x "$work/bin/cmake"
 export SERIX_BUILD_DIR=$work/build
@@ -40,6 +50,36 @@ for run in 1 2; do
   fi
 done
 echo "two first runs at once: both ran the host"
+
+# A configure that fails (a package missing) leaves a cache and no Makefile; once the cause is
+# gone, the next run configures again instead of failing on the folder for ever.
+rm -rf "$SERIX_BUILD_DIR" "$work/cmake-calls"
+touch "$work/configure-fails"
+export STANDIN_SECONDS=0
+if PATH="$work/bin:$PATH" "$root/serix" version >/dev/null 2>&1; then
+  echo "FAIL: a run whose configure failed succeeded" >&2
+  exit 1
+fi
+rm "$work/configure-fails"
+if ! out=$(PATH="$work/bin:$PATH" "$root/serix" version 2>"$work/err") ||
+  [ "$out" != "host ran: version" ] || [ "$(grep -vc -- --build "$work/cmake-calls")" -ne 2 ]; then
+  echo "FAIL: the run after a failed configure: $out, cmake called for: $(cat "$work/cmake-calls")" >&2
+  cat "$work/err" >&2
+  exit 1
+fi
+echo "a build folder left by a failed configure: configured again on the next run"
+
+# An edit to a source the host does not use: one build that changes nothing, then none.
+touch -d '2000-01-01' "$SERIX_BUILD_DIR/tools/serix-host/serix-host"
+for run in 1 2 3; do
+  PATH="$work/bin:$PATH" "$root/serix" version >/dev/null 2>&1
+done
+if [ "$(grep -c -- --build "$work/cmake-calls")" -ne 2 ]; then
+  echo "FAIL: after an edit the host did not need, builds: $(grep -c -- --build "$work/cmake-calls") (want 2)" >&2
+  exit 1
+fi
+echo "a build that changed nothing: the host is marked up to date"
+unset STANDIN_SECONDS
 
 status=0
 "$host" version >&- 2>"$work/closed" || status=$?
