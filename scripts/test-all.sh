@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the native unit and acceptance tests, the same under
+# Builds and runs every test: the README's quick start on a new Debian 12 root (its call, then
+# setup and a configure of every preset; scripts/fresh-machine.sh), the native unit and
+# acceptance tests, the same under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the same built for 32-bit x86 (natively or
 # under qemu-i386) with every acceptance file and the guide's examples once more through
 # scripts/run-dll.sh on the release's Serix.fmx (its ctest's label dll), the Windows DLL under
@@ -10,13 +12,14 @@
 # SERIX_STAGES="native sanitize" runs a subset.
 #
 # Every stage runs, whatever happened before it. The closing line counts every test:
-# ctest's and node's from their JUnit reports, the fuzz and coverage stages as one test each,
+# ctest's, node's and the new root's from their JUnit reports, the fuzz and coverage stages as
+# one test each,
 # and a step that failed before its tests could report (setup, configure, build) as one
 # failed test. Exit status 1 when anything failed.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 2
 
-stages="${SERIX_STAGES:-native sanitize i386 win32 wasm browser fuzz coverage}"
+stages="${SERIX_STAGES:-fresh native sanitize i386 win32 wasm browser fuzz coverage}"
 fuzz_seconds="${SERIX_FUZZ_SECONDS:-60}"
 jobs="${SERIX_JOBS:-$(nproc)}"
 
@@ -72,27 +75,12 @@ run_check() {
   if "$@"; then passed=$((passed + 1)); else step_failed "$name"; fi
 }
 
-build_preset() {
-  echo "== $1: configure and build" >&2
-  if ! cmake --preset "$1" >/dev/null; then
-    step_failed "$1: configure"
-    return 1
-  fi
-  if ! cmake --build --preset "$1" -j "$jobs"; then
-    step_failed "$1: build"
-    return 1
-  fi
-}
-
-# ctest with the preset and any further arguments.
-test_preset() {
-  echo "== $1: test" >&2
-  run_reported "ctest --preset $1" "$reports/ctest-$1.xml" \
-    ctest --preset "$@" --no-tests=error --output-junit "$reports/ctest-$1.xml"
-}
-
-run_preset() {
-  build_preset "$1" && test_preset "$1"
+# A preset's workflow: configure, build and test (CMakePresets.json); its test preset writes
+# the JUnit report build/NAME/junit.xml, from which the tests are counted.
+run_workflow() {
+  echo "== $1: configure, build and test" >&2
+  run_reported "cmake --workflow --preset $1" "build/$1/junit.xml" \
+    env CMAKE_BUILD_PARALLEL_LEVEL="$jobs" cmake --workflow --preset "$1"
 }
 
 # Why the Windows tests cannot run on the 32-bit build here, or nothing when they can: some
@@ -114,14 +102,21 @@ run_windows() {
   local reason
   reason="$(no_32bit_reason)"
   if [ -z "$reason" ]; then
-    run_preset win32
+    run_workflow win32
     return
   fi
   echo "== win32: $reason; the Windows tests run on the 64-bit build (preset win64) under" \
     "64-bit Wine" >&2
   windows_note=" (Windows tests on the 64-bit build: $reason)"
-  build_preset win32 && test_preset win32 -R '^dll_file$'
-  run_preset win64
+  run_workflow win32-file
+  run_workflow win64
+}
+
+# The README's quick start on a new Debian 12 root (scripts/fresh-machine.sh), a test a step.
+run_fresh() {
+  echo "== fresh: the README's quick start on a new Debian 12 root" >&2
+  run_reported "scripts/fresh-machine.sh" "$reports/fresh.xml" \
+    env SERIX_FRESH_JUNIT="$reports/fresh.xml" scripts/fresh-machine.sh
 }
 
 # The browser tests, counted from node's JUnit reporter beside its TAP output.
@@ -133,11 +128,12 @@ run_browser() {
 
 run_stage() {
   case "$1" in
-    native) run_preset default ;;
-    sanitize) run_preset sanitize ;;
-    i386) run_preset i386 ;;
+    fresh) run_fresh ;;
+    native) run_workflow default ;;
+    sanitize) run_workflow sanitize ;;
+    i386) run_workflow i386 ;;
     win32) run_windows ;;
-    wasm) run_preset wasm ;;
+    wasm) run_workflow wasm ;;
     browser) run_browser ;;
     fuzz) run_check "fuzzers" scripts/fuzz.sh "$fuzz_seconds" ;;
     coverage) run_check "coverage floor" scripts/coverage.sh ;;
