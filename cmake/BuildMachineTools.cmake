@@ -6,9 +6,11 @@
 # (tools/build-machine); a native build makes serix-guide a target of its own (and the runner
 # in tests/acceptance).
 #
-# Sets SERIX_GUIDE_TOOL (the program), SERIX_GUIDE_TOOL_TARGET (the target that builds it),
+# Sets SERIX_GUIDE_FUNCTIONS (the functions the guide's calculations for FileMaker Pro 4 to 6
+# may use), SERIX_GUIDE_TOOL (the program), SERIX_GUIDE_TOOL_TARGET (the target that builds it),
 # SERIX_GUIDE_TOOL_DEPENDS (for a custom command that runs it) and, in a build for another
 # machine, SERIX_BUILD_MACHINE_RUNNER.
+set(SERIX_GUIDE_FUNCTIONS ${PROJECT_SOURCE_DIR}/docs/filemaker-pro-6-functions.txt)
 if(CMAKE_CROSSCOMPILING OR CMAKE_CROSSCOMPILING_EMULATOR)
   include(ExternalProject)
   set(serix_build_machine_dir ${PROJECT_BINARY_DIR}/build-machine-tools)

@@ -8,9 +8,9 @@ set(SERIX_REG_DIR ${PROJECT_BINARY_DIR}/reg-files)
 add_custom_command(
   OUTPUT ${SERIX_REG_DIR}/written
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${SERIX_REG_DIR}
-  COMMAND ${SERIX_GUIDE_TOOL} ${serix_guide} --reg-dir ${SERIX_REG_DIR}
+  COMMAND ${SERIX_GUIDE_TOOL} ${serix_guide} --functions ${SERIX_GUIDE_FUNCTIONS} --reg-dir ${SERIX_REG_DIR}
   COMMAND ${CMAKE_COMMAND} -E touch ${SERIX_REG_DIR}/written
-  DEPENDS ${serix_guide} ${SERIX_GUIDE_TOOL_DEPENDS}
+  DEPENDS ${serix_guide} ${SERIX_GUIDE_FUNCTIONS} ${SERIX_GUIDE_TOOL_DEPENDS}
   COMMENT "Writing the .reg files of docs/guide.md"
   VERBATIM)
 add_custom_target(serix_reg_files ALL DEPENDS ${SERIX_REG_DIR}/written)
@@ -26,7 +26,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:serix_fmx> ${release_files}/Serix.fmx
     COMMAND ${CMAKE_STRIP} -o ${release_files}/serix-host.exe $<TARGET_FILE:serix-host>
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/docs/serix-host.txt ${release_files}
-    COMMAND ${SERIX_GUIDE_TOOL} ${serix_guide} --reg-dir ${release_files}
+    COMMAND ${SERIX_GUIDE_TOOL} ${serix_guide} --functions ${SERIX_GUIDE_FUNCTIONS} --reg-dir ${release_files}
             --page ${release_files}/Serix-Guide.html
             --version ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}
     COMMENT "Gathering the Windows build's release files"

@@ -1,14 +1,18 @@
 #pragma once
 // The guide's fenced blocks, read from libcmark's document tree: ```example blocks become the
 // requests of one acceptance session, line for line with the guide; ```reg NAME.reg blocks
-// become .reg files and registry requests; ```formula blocks are shown, not run. Any other
-// code block is an error, so that no example escapes the tests.
+// become .reg files and registry requests; ```formula VERSIONS and ```script VERSIONS blocks
+// are shown, not run, and those for FileMaker Pro 4 to 6 are checked against those versions'
+// syntax (guide_calculations.h). Any other code block is an error, so that no example
+// escapes the tests.
 #include <cmark.h>
 
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
+
+#include "guide_calculations.h"
 
 namespace serix::guide {
 
@@ -27,14 +31,15 @@ struct GuideExamples {
   // The session's requests by the guide's line; every other line of the session is empty.
   std::map<int, nlohmann::ordered_json> requests;
   // The calls of each ```example block, by the line of its opening fence.
-  std::map<int, std::vector<ExampleCall>> calls_by_fence;
-  std::vector<RegFile> reg_files;
+  std::map<int, std::vector<ExampleCall>> callsByFence;
+  std::vector<RegFile> regFiles;
 };
 
 // Throws GuideError naming the guide's line of the first fault.
-GuideExamples read_examples(cmark_node* document, int guide_lines);
+GuideExamples ReadExamples(const std::vector<cmark_node*>& codeBlocks, int guideLines,
+                           const FunctionList& functions);
 
 // The session file: line N holds the request made from line N of the guide, or nothing.
-std::string session_text(const GuideExamples& examples, int guide_lines);
+std::string SessionText(const GuideExamples& examples, int guideLines);
 
 }  // namespace serix::guide

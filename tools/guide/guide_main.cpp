@@ -1,5 +1,8 @@
 // serix-guide: the designer's guide (docs/guide.md) read through libcmark's document tree.
-//   serix-guide GUIDE_MD [--session FILE] [--reg-dir DIR] [--page FILE --version VERSION]
+//   serix-guide GUIDE_MD --functions LIST [--session FILE] [--reg-dir DIR]
+//               [--page FILE --version VERSION]
+// --functions: the functions of FileMaker Pro 4 to 6 that the guide's calculations for those
+// versions may use (docs/filemaker-pro-6-functions.txt);
 // --session: the guide's examples as one acceptance session, line N the request made from
 // line N of the guide, so that a mismatch names the guide's line; --reg-dir: each ```reg
 // block as a REGEDIT4 file there; --page: the page that ships (guide_page.h). A fault in the
@@ -19,7 +22,7 @@ namespace {
 
 using serix::guide::GuideError;
 
-std::string read_file(const std::string& path) {
+std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   std::ostringstream text;
@@ -28,7 +31,7 @@ std::string read_file(const std::string& path) {
 }
 
 // Whole or not at all: a failed run leaves no half file behind.
-void write_file(const std::filesystem::path& path, const std::string& text) {
+void WriteFile(const std::filesystem::path& path, const std::string& text) {
   const std::filesystem::path temporary = path.string() + ".tmp";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
@@ -40,7 +43,7 @@ void write_file(const std::filesystem::path& path, const std::string& text) {
 }
 
 // Lines as a text editor numbers them: a last line without its line end counts.
-int count_lines(std::string_view text) {
+int CountLines(std::string_view text) {
   int lines = 0;
   for (const char c : text) lines += c == '\n' ? 1 : 0;
   return lines + (!text.empty() && !text.ends_with('\n') ? 1 : 0);
@@ -51,37 +54,42 @@ int count_lines(std::string_view text) {
 int main(int argc, char** argv) {
   CLI::App app(
       "Reads the designer's guide into its page, its examples' session and its .reg files");
-  std::string guide_path;
-  std::string session_path;
-  std::string reg_dir;
-  std::string page_path;
+  std::string guidePath;
+  std::string functionsPath;
+  std::string sessionPath;
+  std::string regDir;
+  std::string pagePath;
   std::string version;
-  app.add_option("guide", guide_path, "The guide, Markdown")->required();
-  app.add_option("--session", session_path, "Write the examples as an acceptance session");
-  app.add_option("--reg-dir", reg_dir, "Write the .reg files into this folder");
-  auto* page = app.add_option("--page", page_path, "Write the guide's page");
+  app.add_option("guide", guidePath, "The guide, Markdown")->required();
+  app.add_option("--functions", functionsPath,
+                 "The functions that calculations for FileMaker Pro 4 to 6 may use")
+      ->required();
+  app.add_option("--session", sessionPath, "Write the examples as an acceptance session");
+  app.add_option("--reg-dir", regDir, "Write the .reg files into this folder");
+  auto* page = app.add_option("--page", pagePath, "Write the guide's page");
   app.add_option("--version", version, "The release's version, for the page's title")->needs(page);
   page->needs(app.get_option("--version"));
   CLI11_PARSE(app, argc, argv);
 
   try {
-    const std::string guide = read_file(guide_path);
-    const int lines = count_lines(guide);
+    const std::string guide = ReadFile(guidePath);
+    const auto functions = serix::guide::ReadFunctionList(ReadFile(functionsPath));
+    const int lines = CountLines(guide);
     const serix::guide::NodePointer document(
         cmark_parse_document(guide.data(), guide.size(), CMARK_OPT_DEFAULT));
-    const auto examples = serix::guide::read_examples(document.get(), lines);
-    const std::string page_text =
-        page_path.empty() ? "" : serix::guide::render_page(document.get(), examples, version);
-    if (!session_path.empty())
-      write_file(session_path, serix::guide::session_text(examples, lines));
-    if (!reg_dir.empty()) {
-      std::filesystem::create_directories(reg_dir);
-      for (const auto& file : examples.reg_files)
-        write_file(std::filesystem::path(reg_dir) / file.name, file.text);
+    const auto nodes = serix::guide::CollectNodes(document.get());
+    const auto examples = serix::guide::ReadExamples(nodes.codeBlocks, lines, functions);
+    const std::string pageText =
+        pagePath.empty() ? "" : serix::guide::RenderPage(document.get(), nodes, examples, version);
+    if (!sessionPath.empty()) WriteFile(sessionPath, serix::guide::SessionText(examples, lines));
+    if (!regDir.empty()) {
+      std::filesystem::create_directories(regDir);
+      for (const auto& file : examples.regFiles)
+        WriteFile(std::filesystem::path(regDir) / file.name, file.text);
     }
-    if (!page_path.empty()) write_file(page_path, page_text);
+    if (!pagePath.empty()) WriteFile(pagePath, pageText);
   } catch (const GuideError& error) {
-    std::cerr << guide_path << ':' << error.line() << ": " << error.what() << '\n';
+    std::cerr << guidePath << ':' << error.line() << ": " << error.what() << '\n';
     return 1;
   } catch (const std::exception& error) {
     std::cerr << "serix-guide: " << error.what() << '\n';

@@ -9,19 +9,20 @@
 //   <a class="try-it" data-line="N" href="ADDRESS">Try it</a>
 // N being the guide's line of the call, whose request is line N of the guide's session. All
 // of it lies in the page's main landmark, and every code block, which may scroll sideways,
-// can be reached by keyboard and has a name.
+// can be reached by keyboard and has a name (a calculation's or a script's names its versions).
 #include <cmark.h>
 
 #include <string>
 #include <string_view>
 
 #include "guide_examples.h"
+#include "guide_text.h"
 
 namespace serix::guide {
 
-// Changes DOCUMENT as it goes; throws GuideError for two headings with one id, or a heading
-// without letters or digits.
-std::string render_page(cmark_node* document, const GuideExamples& examples,
-                        std::string_view version);
+// Changes DOCUMENT, whose NODES were gathered before, as it goes; throws GuideError for two
+// headings with one id, or a heading without letters or digits.
+std::string RenderPage(cmark_node* document, const DocumentNodes& nodes,
+                       const GuideExamples& examples, std::string_view version);
 
 }  // namespace serix::guide

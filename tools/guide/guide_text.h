@@ -14,16 +14,22 @@ struct NodeFree {
 };
 using NodePointer = std::unique_ptr<cmark_node, NodeFree>;
 
-// Every node of TYPE under ROOT, in document order (collected first, so that the caller may
-// change the tree while it goes through them).
-std::vector<cmark_node*> nodes_of_type(cmark_node* root, cmark_node_type type);
+// The nodes the guide's readers work on, each kind in document order, gathered in one walk
+// of the tree before anything changes it.
+struct DocumentNodes {
+  std::vector<cmark_node*> headings;
+  std::vector<cmark_node*> paragraphs;
+  std::vector<cmark_node*> codeSpans;
+  std::vector<cmark_node*> texts;
+  std::vector<cmark_node*> codeBlocks;
+};
+
+DocumentNodes CollectNodes(cmark_node* root);
 
 // Whether NODE lies inside a node of TYPE.
-bool is_inside(cmark_node* node, cmark_node_type type);
+bool IsInside(cmark_node* node, cmark_node_type type);
 
 // A text in HTML, escaped as cmark escapes it: & < > and ".
-std::string escape_html(std::string_view text);
-
-bool equals_ignoring_ascii_case(std::string_view a, std::string_view b);
+std::string EscapeHtml(std::string_view text);
 
 }  // namespace serix::guide
