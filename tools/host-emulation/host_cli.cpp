@@ -488,16 +488,105 @@ enum class StoreUse {
   kSession,  // the same, but natively a registry in memory unless told otherwise
 };
 
-// One command of the command line: what it needs set up, in this order, and what it runs.
-struct CommandEntry {
-  const CLI::App* command;
+// What the user's own registry is, for --help.
+std::string UserRegistry() {
+  return Capabilities().memoryRegistry
+             ? "the SQLite database serix/registry.db in $XDG_CONFIG_HOME or ~/.config"
+             : "the user's registry";
+}
+
+void AddCallOptions(CLI::App& call, Options& options) {
+  call.add_option("NAME", options.function, "the function, as the plug-in names it")->required();
+  auto* argument = call.add_option("ARG", options.argument,
+                                   "its text argument, parameters separated by the separator "
+                                   "token (default: empty)");
+  call.add_option("--arg-file", options.argumentFile,
+                  "take the argument's bytes exactly from FILE (- for standard input)")
+      ->type_name("FILE")
+      ->check(NonEmpty())
+      ->excludes(argument);
+  call.add_flag("--raw", options.raw,
+                "write the result's bytes exactly (default: carriage returns as line ends)");
+  AddRegistryOptions(call, options, UserRegistry());
+  AddPluginOption(call, options);
+}
+
+void AddPrefsOptions(CLI::App& prefs, Options& options) {
+  AddRegistryOptions(prefs, options, UserRegistry());
+}
+
+void AddSetTextOptions(CLI::App& setText, Options& options) {
+  setText.add_option("NAME", options.valueName, "value name, such as SeparatorToken")->required();
+  setText.add_option("VALUE", options.value, "the text")->required();
+}
+
+void AddSetNumberOptions(CLI::App& setNumber, Options& options) {
+  setNumber.add_option("NAME", options.valueName, "value name, such as Version")->required();
+  setNumber.add_option("N", options.value, "a whole number from -2147483648 to 4294967295")
+      ->required();
+}
+
+void AddDeleteOptions(CLI::App& remove, Options& options) {
+  remove.add_option("NAME", options.valueName, "value name")->required();
+}
+
+void AddExportOptions(CLI::App& exportKey, Options& options) {
+  exportKey.add_option("FILE", options.transferFile, "the file (default or -: standard output)")
+      ->check(NonEmpty());
+}
+
+void AddImportOptions(CLI::App& importKey, Options& options) {
+  importKey.add_option("FILE", options.transferFile, "the file (- for standard input)")->required();
+}
+
+void AddSessionOptions(CLI::App& session, Options& options) {
+  AddRegistryOptions(session, options,
+                     Capabilities().memoryRegistry ? "memory, starting empty" : UserRegistry());
+  AddPluginOption(session, options);
+}
+
+// One command of the command line: its name (under the command it belongs to, if any), its
+// help, its options, what it needs set up, in this order, and what it runs.
+struct Command {
+  std::string_view parent;  // "" for a command of its own
+  std::string_view name;
+  std::string_view description;
+  std::string_view example;  // shown after the exit codes in its help; "" for none
+  void (*addOptions)(CLI::App&, Options&);
   int (*prepare)(Options&, Invocation&);  // before anything is opened; may be null
   StoreUse store;
   bool needsPlugin;
   int (*run)(const Options&, Invocation&);
 };
 
-int RunEntry(const CommandEntry& entry, Options& options, Invocation& run) {
+// Every command, in the order of --help; one that belongs to another follows it.
+constexpr Command kCommands[] = {
+    {"", "call", "call one of the plug-in's functions",
+     "Example: serix-host call Serx-CreateRange '-padding 3|Item |8|1|11|'", AddCallOptions,
+     ReadArgumentFile, StoreUse::kUser, true, Call},
+    {"", "prefs", "show the shared preference key, change one value, export or import it",
+     "Example: serix-host prefs set SeparatorToken ';'\n"
+     "         serix-host prefs export prefs.reg",
+     AddPrefsOptions, nullptr, StoreUse::kUser, false, ShowPrefs},
+    {"prefs", "set", "store a text value (REG_SZ)", "", AddSetTextOptions, CheckValueName,
+     StoreUse::kUser, false, SetText},
+    {"prefs", "set-number", "store a number value (REG_DWORD)", "", AddSetNumberOptions,
+     CheckNumberAndName, StoreUse::kUser, false, SetNumber},
+    {"prefs", "delete", "delete one value", "", AddDeleteOptions, nullptr, StoreUse::kUser, false,
+     DeleteValue},
+    {"prefs", "export", "write the key and its values as a REGEDIT4 .reg file", "",
+     AddExportOptions, nullptr, StoreUse::kUser, false, ExportPrefs},
+    {"prefs", "import", "store every value of a REGEDIT4 .reg file of this key, all or none", "",
+     AddImportOptions, ReadImportFile, StoreUse::kUser, false, ImportPrefs},
+    {"", "strings", "print the module's string table", "", AddPluginOption, nullptr,
+     StoreUse::kNone, true, Strings},
+    {"", "version", "print the module's version block", "", AddPluginOption, nullptr,
+     StoreUse::kNone, true, Version},
+    {"", "session", "answer JSON requests, one a line, on standard input and output", "",
+     AddSessionOptions, nullptr, StoreUse::kSession, true, RunSessionCommand},
+};
+
+int RunEntry(const Command& entry, Options& options, Invocation& run) {
   if (entry.prepare != nullptr) {
     if (const int status = entry.prepare(options, run); status != kExitDone) return status;
   }
@@ -546,76 +635,31 @@ std::string Description() {
          "on standard input and output.";
 }
 
-}  // namespace
-
-int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostream& out,
-                   std::ostream& err) {
-  Options options;
-  CLI::App app(Description(), "serix-host");
-  app.require_subcommand(1);
-  // Words that are no option or operand stay with the parser as extras (every command inherits
-  // this), for the host to name as typed.
-  app.allow_extras();
-
-  CLI::App& call = *app.add_subcommand("call", "call one of the plug-in's functions");
-  call.add_option("NAME", options.function, "the function, as the plug-in names it")->required();
-  auto* argument = call.add_option("ARG", options.argument,
-                                   "its text argument, parameters separated by the separator "
-                                   "token (default: empty)");
-  call.add_option("--arg-file", options.argumentFile,
-                  "take the argument's bytes exactly from FILE (- for standard input)")
-      ->type_name("FILE")
-      ->check(NonEmpty())
-      ->excludes(argument);
-  call.add_flag("--raw", options.raw,
-                "write the result's bytes exactly (default: carriage returns as line ends)");
-  const bool native = Capabilities().memoryRegistry;
-  const std::string userRegistry = native ? "the SQLite database serix/registry.db in "
-                                            "$XDG_CONFIG_HOME or ~/.config"
-                                          : "the user's registry";
-  AddRegistryOptions(call, options, userRegistry);
-  AddPluginOption(call, options);
-  call.footer(std::string(kExitCodes) +
-              "Example: serix-host call Serx-CreateRange '-padding 3|Item |8|1|11|'");
-
-  CLI::App& prefs = *app.add_subcommand(
-      "prefs", "show the shared preference key, change one value, export or import it");
-  prefs.require_subcommand(0, 1);
-  AddRegistryOptions(prefs, options, userRegistry);
-  CLI::App& setText = *prefs.add_subcommand("set", "store a text value (REG_SZ)");
-  setText.add_option("NAME", options.valueName, "value name, such as SeparatorToken")->required();
-  setText.add_option("VALUE", options.value, "the text")->required();
-  CLI::App& setNumber = *prefs.add_subcommand("set-number", "store a number value (REG_DWORD)");
-  setNumber.add_option("NAME", options.valueName, "value name, such as Version")->required();
-  setNumber.add_option("N", options.value, "a whole number from -2147483648 to 4294967295")
-      ->required();
-  CLI::App& remove = *prefs.add_subcommand("delete", "delete one value");
-  remove.add_option("NAME", options.valueName, "value name")->required();
-  CLI::App& exportKey =
-      *prefs.add_subcommand("export", "write the key and its values as a REGEDIT4 .reg file");
-  exportKey.add_option("FILE", options.transferFile, "the file (default or -: standard output)")
-      ->check(NonEmpty());
-  CLI::App& importKey = *prefs.add_subcommand(
-      "import", "store every value of a REGEDIT4 .reg file of this key, all or none");
-  importKey.add_option("FILE", options.transferFile, "the file (- for standard input)")->required();
-  for (CLI::App* leaf : {&setText, &setNumber, &remove, &exportKey, &importKey}) {
-    leaf->fallthrough();
+// The parser's commands, made from kCommands, in its order.
+std::vector<CLI::App*> MakeCommands(CLI::App& app, Options& options) {
+  std::vector<CLI::App*> made;
+  for (const Command& command : kCommands) {
+    CLI::App* parent =
+        command.parent.empty() ? &app : app.get_subcommand(std::string(command.parent));
+    CLI::App* sub =
+        parent->add_subcommand(std::string(command.name), std::string(command.description));
+    if (parent != &app) {
+      // The command's own options and those of the command it belongs to, in any order.
+      parent->require_subcommand(0, 1);
+      sub->fallthrough();
+    }
+    command.addOptions(*sub, options);
+    // Set always: a command would take the footer of the one it belongs to.
+    sub->footer(command.example.empty() ? std::string()
+                                        : std::string(kExitCodes) + std::string(command.example));
+    made.push_back(sub);
   }
-  prefs.footer(std::string(kExitCodes) +
-               "Example: serix-host prefs set SeparatorToken ';'\n"
-               "         serix-host prefs export prefs.reg");
+  return made;
+}
 
-  CLI::App& strings = *app.add_subcommand("strings", "print the module's string table");
-  AddPluginOption(strings, options);
-  CLI::App& version = *app.add_subcommand("version", "print the module's version block");
-  AddPluginOption(version, options);
-  CLI::App& session = *app.add_subcommand(
-      "session", "answer JSON requests, one a line, on standard input and output");
-  AddRegistryOptions(session, options, native ? "memory, starting empty" : userRegistry);
-  AddPluginOption(session, options);
-  app.footer(std::string(kExitCodes) +
-             "Run serix-host COMMAND --help for a command's options. See docs/host.md.");
-
+// Parses the words into app; an exit status when that ends the run (help, a usage error).
+std::optional<int> Parse(CLI::App& app, std::vector<std::string> words, std::ostream& out,
+                         std::ostream& err) {
   const std::vector<std::string> typed = words;
   words = MarkOperands(app, std::move(words));
   std::reverse(words.begin(), words.end());
@@ -638,23 +682,29 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
     Fail(err, NotUnderstood(typed, extras) + " (see serix-host --help)");
     return kExitUsage;
   }
+  return std::nullopt;
+}
 
-  // Each command once; the prefs commands before prefs itself, which is parsed with them.
-  const CommandEntry commands[] = {
-      {&call, ReadArgumentFile, StoreUse::kUser, true, Call},
-      {&setText, CheckValueName, StoreUse::kUser, false, SetText},
-      {&setNumber, CheckNumberAndName, StoreUse::kUser, false, SetNumber},
-      {&remove, nullptr, StoreUse::kUser, false, DeleteValue},
-      {&exportKey, nullptr, StoreUse::kUser, false, ExportPrefs},
-      {&importKey, ReadImportFile, StoreUse::kUser, false, ImportPrefs},
-      {&prefs, nullptr, StoreUse::kUser, false, ShowPrefs},
-      {&strings, nullptr, StoreUse::kNone, true, Strings},
-      {&version, nullptr, StoreUse::kNone, true, Version},
-      {&session, nullptr, StoreUse::kSession, true, RunSessionCommand},
-  };
-  Invocation run{in, out, err, std::nullopt, {}};
-  for (const CommandEntry& entry : commands) {
-    if (entry.command->parsed()) return RunEntry(entry, options, run);
+}  // namespace
+
+int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostream& out,
+                   std::ostream& err) {
+  Options options;
+  CLI::App app(Description(), "serix-host");
+  app.require_subcommand(1);
+  // Words that are no option or operand stay with the parser as extras (every command inherits
+  // this), for the host to name as typed.
+  app.allow_extras();
+  const std::vector<CLI::App*> made = MakeCommands(app, options);
+  app.footer(std::string(kExitCodes) +
+             "Run serix-host COMMAND --help for a command's options. See docs/host.md.");
+  if (const std::optional<int> ended = Parse(app, std::move(words), out, err)) return *ended;
+  // The command parsed last in the table: one that belongs to another follows it there.
+  for (std::size_t at = made.size(); at-- > 0;) {
+    if (made[at]->parsed()) {
+      Invocation run{in, out, err, std::nullopt, {}};
+      return RunEntry(kCommands[at], options, run);
+    }
   }
   return kExitUsage;  // the parser requires one command
 }
