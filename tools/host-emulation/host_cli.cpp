@@ -66,23 +66,6 @@ class PlatformScope {
   PlatformScope& operator=(const PlatformScope&) = delete;
 };
 
-// Bytes that a terminal shows on one line: control characters, backslash and bytes from 127 up
-// written as escapes.
-std::string Printable(std::string_view bytes) {
-  std::string text;
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\\') {
-      text += "\\\\";
-    } else if (byte < 0x20 || byte >= 0x7F) {
-      text += EscapedByte(byte);
-    } else {
-      text += c;
-    }
-  }
-  return text;
-}
-
 // An empty file name is a usage error, never the default: a script whose variable is empty
 // must not write to the user's own preferences or standard output instead.
 CLI::Validator NonEmpty() {
@@ -276,11 +259,11 @@ int Call(const Options& options, Invocation& run) {
 
 void PrintValue(const RegistryValue& value, std::ostringstream& out) {
   if (const std::optional<std::string_view> text = TextOf(value.type, value.bytes)) {
-    out << "REG_SZ     \"" << Printable(*text) << '"';
+    out << "REG_SZ     \"" << TerminalLine(*text) << '"';
   } else if (const std::optional<std::uint32_t> number = NumberOf(value.type, value.bytes)) {
     out << "REG_DWORD  " << *number;
   } else {
-    out << "type " << value.type << "     bytes \"" << Printable(value.bytes) << '"';
+    out << "type " << value.type << "     bytes \"" << TerminalLine(value.bytes) << '"';
   }
 }
 
@@ -296,7 +279,7 @@ std::string ShownName(std::string_view name) {
   constexpr std::size_t kLongest = 64;
   constexpr std::size_t kKept = 40;
   if (name.empty()) return "@";
-  std::string shown = Printable(name);
+  std::string shown = TerminalLine(name);
   if (shown.size() <= kLongest) return shown;
   shown.resize(kKept);
   return shown + "... (" + std::to_string(name.size()) + " bytes)";
@@ -393,7 +376,7 @@ std::optional<std::uint32_t> ParseDword(std::string_view text) {
 // The name checked before the store opens: only names that export can write are stored.
 int CheckValueName(Options& options, Invocation& run) {
   if (IsCarriableValueName(options.valueName)) return kExitDone;
-  Fail(run.err, "the value name \"" + Printable(options.valueName) + "\" " +
+  Fail(run.err, "the value name \"" + TerminalLine(options.valueName) + "\" " +
                     std::string(kNotCarriableValueName));
   return kExitUsage;
 }
@@ -432,7 +415,7 @@ int DeleteValue(const Options& options, Invocation& run) {
   }
   if (!existed) {
     Fail(err, "nothing deleted: the preference key has no value named \"" +
-                  Printable(options.valueName) + "\"");
+                  TerminalLine(options.valueName) + "\"");
     return kExitNoResult;
   }
   return kExitDone;
@@ -443,7 +426,7 @@ int Strings(const Options& /*options*/, Invocation& run) {
   for (const auto& [id, string] : ModuleStrings(*run.plugin)) {
     const std::string number = std::to_string(id);
     text << number << std::string(number.size() < 6 ? 6 - number.size() : 1, ' ')
-         << Printable(string) << '\n';
+         << TerminalLine(string) << '\n';
   }
   return Emit(run.out, text.str(), run.err) ? kExitDone : kExitOutput;
 }
@@ -457,7 +440,7 @@ int Version(const Options& /*options*/, Invocation& run) {
   }
   std::ostringstream lines;
   const auto line = [&lines](std::string_view name, std::string_view text) {
-    lines << name << std::string(name.size() < 18 ? 18 - name.size() : 1, ' ') << Printable(text)
+    lines << name << std::string(name.size() < 18 ? 18 - name.size() : 1, ' ') << TerminalLine(text)
           << '\n';
   };
   for (const auto& [name, text] : block->fields) line(name, text);
