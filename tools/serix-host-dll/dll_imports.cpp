@@ -158,18 +158,16 @@ Long WINAPI_STANDIN RegQueryValueExA(Dword key, const char* name, Dword* /*reser
   if (data != nullptr && size == nullptr) return kInvalidParameter;
   const Dword room = size != nullptr ? *size : 0;
   Dword valueType = 0;
-  Dword needed = room;
+  Dword stored = room;
   const Long status =
-      portable::QueryValue(key, name != nullptr ? name : "", valueType, data, needed);
-  if (type != nullptr && (status == kSuccess || status == platform::kErrorMoreData)) {
-    *type = valueType;
+      portable::QueryValue(key, name != nullptr ? name : "", valueType, data, stored);
+  if (status != kSuccess && status != platform::kErrorMoreData) return status;
+  if (type != nullptr) *type = valueType;
+  if (size != nullptr) *size = stored;
+  if (status == kSuccess && data != nullptr && IsText(valueType) && stored > 0 && stored < room &&
+      data[stored - 1] != 0) {
+    data[stored] = 0;
   }
-  if (size == nullptr || (status != kSuccess && status != platform::kErrorMoreData)) return status;
-  if (status == kSuccess && data != nullptr && IsText(valueType) && needed < room && needed > 0 &&
-      data[needed - 1] != 0) {
-    data[needed] = 0;
-  }
-  *size = needed;
   return status;
 }
 
