@@ -1,11 +1,12 @@
 // The registry functions a loaded module imports, called as the module calls them: a store that
 // cannot be used answers as Windows does when its own storage fails, as where the plug-in is
 // linked in, and never throws into the module.
+#include "dll_imports.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 
-#include "dll_imports.h"
 #include "failing_store.h"
 #include "platform/portable/emulated_windows.h"
 
