@@ -528,10 +528,14 @@ void AddSessionOptions(CLI::App& session, Options& options) {
   AddPluginOption(session, options);
 }
 
-// One command of the command line: its name (under the command it belongs to, if any), its
-// help, its options, what it needs set up, in this order, and what it runs.
+// Where a command stands: on its own, or under the nearest command above it in the table that
+// stands on its own (prefs set).
+enum class Level { kOwn, kUnder };
+
+// One command of the command line: where it stands, its name, help and options, what it needs
+// set up, in this order, and what it runs.
 struct Command {
-  std::string_view parent;  // "" for a command of its own
+  Level level;
   std::string_view name;
   std::string_view description;
   std::string_view example;  // shown after the exit codes in its help; "" for none
@@ -544,28 +548,28 @@ struct Command {
 
 // Every command, in the order of --help; one that belongs to another follows it.
 constexpr Command kCommands[] = {
-    {"", "call", "call one of the plug-in's functions",
+    {Level::kOwn, "call", "call one of the plug-in's functions",
      "Example: serix-host call Serx-CreateRange '-padding 3|Item |8|1|11|'", AddCallOptions,
      ReadArgumentFile, StoreUse::kUser, true, Call},
-    {"", "prefs", "show the shared preference key, change one value, export or import it",
+    {Level::kOwn, "prefs", "show the shared preference key, change one value, export or import it",
      "Example: serix-host prefs set SeparatorToken ';'\n"
      "         serix-host prefs export prefs.reg",
      AddPrefsOptions, nullptr, StoreUse::kUser, false, ShowPrefs},
-    {"prefs", "set", "store a text value (REG_SZ)", "", AddSetTextOptions, CheckValueName,
+    {Level::kUnder, "set", "store a text value (REG_SZ)", "", AddSetTextOptions, CheckValueName,
      StoreUse::kUser, false, SetText},
-    {"prefs", "set-number", "store a number value (REG_DWORD)", "", AddSetNumberOptions,
+    {Level::kUnder, "set-number", "store a number value (REG_DWORD)", "", AddSetNumberOptions,
      CheckNumberAndName, StoreUse::kUser, false, SetNumber},
-    {"prefs", "delete", "delete one value", "", AddDeleteOptions, nullptr, StoreUse::kUser, false,
-     DeleteValue},
-    {"prefs", "export", "write the key and its values as a REGEDIT4 .reg file", "",
+    {Level::kUnder, "delete", "delete one value", "", AddDeleteOptions, nullptr, StoreUse::kUser,
+     false, DeleteValue},
+    {Level::kUnder, "export", "write the key and its values as a REGEDIT4 .reg file", "",
      AddExportOptions, nullptr, StoreUse::kUser, false, ExportPrefs},
-    {"prefs", "import", "store every value of a REGEDIT4 .reg file of this key, all or none", "",
-     AddImportOptions, ReadImportFile, StoreUse::kUser, false, ImportPrefs},
-    {"", "strings", "print the module's string table", "", AddPluginOption, nullptr,
+    {Level::kUnder, "import", "store every value of a REGEDIT4 .reg file of this key, all or none",
+     "", AddImportOptions, ReadImportFile, StoreUse::kUser, false, ImportPrefs},
+    {Level::kOwn, "strings", "print the module's string table", "", AddPluginOption, nullptr,
      StoreUse::kNone, true, Strings},
-    {"", "version", "print the module's version block", "", AddPluginOption, nullptr,
+    {Level::kOwn, "version", "print the module's version block", "", AddPluginOption, nullptr,
      StoreUse::kNone, true, Version},
-    {"", "session", "answer JSON requests, one a line, on standard input and output", "",
+    {Level::kOwn, "session", "answer JSON requests, one a line, on standard input and output", "",
      AddSessionOptions, nullptr, StoreUse::kSession, true, RunSessionCommand},
 };
 
@@ -621,12 +625,14 @@ std::string Description() {
 // The parser's commands, made from kCommands, in its order.
 std::vector<CLI::App*> MakeCommands(CLI::App& app, Options& options) {
   std::vector<CLI::App*> made;
+  CLI::App* own = &app;  // the last command of its own
   for (const Command& command : kCommands) {
-    CLI::App* parent =
-        command.parent.empty() ? &app : app.get_subcommand(std::string(command.parent));
+    CLI::App* parent = command.level == Level::kOwn ? &app : own;
     CLI::App* sub =
         parent->add_subcommand(std::string(command.name), std::string(command.description));
-    if (parent != &app) {
+    if (command.level == Level::kOwn) {
+      own = sub;
+    } else {
       // The command's own options and those of the command it belongs to, in any order.
       parent->require_subcommand(0, 1);
       sub->fallthrough();
