@@ -27,7 +27,7 @@
 #include "emulated_host.h"
 #include "fuzz_input.h"
 #include "linked_plugin.h"
-#include "platform/portable/services.h"
+#include "platform/portable/emulated_windows.h"
 #include "range/range_warning.h"
 #include "settings/prefs_record.h"
 
@@ -87,7 +87,7 @@ void CallFunction(host::EmulatedHost& host, FuzzInput& input) {
         handle == (fault->handle == host::HandleRole::kResult ? "result" : "argument");
     Check(lockFailed, "handle left locked:", handle);
   }
-  Check(services.openKeys == 0, "registry key left open");
+  Check(portable::OpenKeyCount() == 0, "registry key left open");
   if (index == 1) {
     const bool finalResizeFailed = fault &&
                                    fault->callback == host::FaultyCallback::kSetHandleSize &&
@@ -109,7 +109,7 @@ void CallFunction(host::EmulatedHost& host, FuzzInput& input) {
   const std::string warning = WarningDialogText();
   Check(warning.size() <= 255, "warning text longer than 255");
   Check(services.beeps == static_cast<int>(services.alerts.size()), "beeps and boxes differ");
-  for (const portable::Alert& alert : services.alerts) {
+  for (const portable::ShownMessage& alert : services.alerts) {
     Check(alert.caption == kCaption, "message box caption:", alert.caption);
     Check(IsErrorNumberText(alert.text) || (index == 1 && alert.text == warning),
           "message box text:", alert.text);

@@ -1,6 +1,6 @@
 // ASCII letter case, folded the way Windows compares registry names and the plug-in its option
-// words: only A to Z become a to z, every other byte stays as it is. Constant-time helpers with
-// no allocation, so that the plug-in's core and every host share them.
+// words: only A to Z become a to z, every other byte stays as it is. Small constexpr helpers
+// with no allocation, so that the plug-in's core and every host share them.
 #pragma once
 
 #include <cstddef>

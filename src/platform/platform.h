@@ -1,8 +1,8 @@
 // The platform seam: everything the plug-in takes from the operating system.
 //
 // The Windows implementation calls the registry, user-interface and kernel functions; the
-// portable one serves the same answers from stand-ins that hosts and tests control
-// (portable/services.h). Nothing outside this seam knows which platform it runs on.
+// portable one serves the same answers from an emulated Windows that hosts and tests steer
+// (portable/emulated_windows.h). Nothing outside this seam knows which platform it runs on.
 #pragma once
 
 #include <cstdint>

@@ -11,9 +11,11 @@
 
 namespace serix {
 
-inline constexpr std::uint32_t kTypeText = 1;    // REG_SZ
-inline constexpr std::uint32_t kTypeBinary = 3;  // REG_BINARY
-inline constexpr std::uint32_t kTypeNumber = 4;  // REG_DWORD
+inline constexpr std::uint32_t kTypeText = 1;            // REG_SZ
+inline constexpr std::uint32_t kTypeExpandableText = 2;  // REG_EXPAND_SZ
+inline constexpr std::uint32_t kTypeBinary = 3;          // REG_BINARY
+inline constexpr std::uint32_t kTypeNumber = 4;          // REG_DWORD
+inline constexpr std::uint32_t kTypeTextList = 7;        // REG_MULTI_SZ
 
 // A REG_DWORD's bytes: least significant first, whatever the machine's own order.
 constexpr std::array<char, 4> NumberBytes(std::uint32_t number) {

@@ -1,18 +1,21 @@
 // Guards at the edges of fixed buffers and unavailable services, reached directly because no
 // call through the entry point gets there: an over-long result-code prefix, a string id the
 // table lacks, a box shown outside any host call, preferences read while the key cannot be
-// opened, and padding text longer than the part of the options that is looked at.
+// opened, a registry store that cannot be used, and padding text longer than the part of the
+// options that is looked at.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "direct_host.h"
+#include "failing_store.h"
 #include "host/parameters.h"
 #include "linked_plugin.h"
 #include "platform/platform.h"
-#include "platform/portable/services.h"
+#include "platform/portable/emulated_windows.h"
 #include "range/range_values.h"
 #include "settings/alerts.h"
+#include "settings/prefs_record.h"
 #include "settings/shared_prefs.h"
 
 namespace serix::testing {
@@ -49,9 +52,9 @@ TEST_F(BoundaryPathsTest, BoxShownOutsideAHostCallStillHasItsCaption) {
   ShowErrorNumberAlert(256, 4294967295u);
   const auto& services = portable::CurrentServices();
   ASSERT_EQ(services.alerts.size(), 2u);
-  EXPECT_EQ(services.alerts[0], (portable::Alert{"Vexa Serix Plug-In", "text"}));
+  EXPECT_EQ(services.alerts[0], (portable::ShownMessage{"Vexa Serix Plug-In", "text", ""}));
   EXPECT_EQ(services.alerts[1],
-            (portable::Alert{"Vexa Serix Plug-In", " error number 4294967295  "}));
+            (portable::ShownMessage{"Vexa Serix Plug-In", " error number 4294967295  ", ""}));
   EXPECT_EQ(services.beeps, 2);
 }
 
@@ -64,7 +67,28 @@ TEST_F(BoundaryPathsTest, ReadsWithoutAKeyLeaveTheirDestinationsAlone) {
   EXPECT_STREQ(text, "kept");
   EXPECT_EQ(number, 42);
   EXPECT_TRUE(portable::CurrentServices().alerts.empty());
-  EXPECT_EQ(portable::CurrentServices().openKeys, 0);
+  EXPECT_EQ(portable::OpenKeyCount(), 0);
+}
+
+// A key that cannot be opened, a value that cannot be read or written: never a missing value,
+// which the plug-in would then write.
+TEST_F(BoundaryPathsTest, AStoreThatCannotBeUsedAnswersAsWindowsOwnStorageFailing) {
+  FailingStore store;
+  portable::CurrentServices().registry = &store;
+  platform::RegistryKey key = 0;
+  ASSERT_EQ(platform::CreateUserKey(kPrefsKeyPath, key), platform::kErrorSuccess);
+  std::uint32_t type = 0;
+  unsigned char data[4] = {};
+  std::uint32_t size = sizeof data;
+  EXPECT_EQ(platform::QueryValue(key, "Version", type, data, size),
+            portable::kErrorRegistryIoFailed);
+  EXPECT_EQ(platform::SetValue(key, "Version", kTypeNumber, data, sizeof data),
+            portable::kErrorRegistryIoFailed);
+  platform::CloseKey(key);
+  store.failKeys = true;
+  EXPECT_EQ(platform::CreateUserKey(kPrefsKeyPath, key), platform::kErrorAccessDenied);
+  EXPECT_EQ(portable::OpenKeyCount(), 0);
+  EXPECT_EQ(portable::CurrentServices().storeFailure, FailingStore::kWhy);
 }
 
 TEST_F(BoundaryPathsTest, PaddingWidthIsLookedForOnlyNearTheOptionWord) {

@@ -35,7 +35,7 @@ TEST_F(EntryTest, FirstInitialiseSetsDefaultsAndCreatesAnEmptyKey) {
   EXPECT_STREQ(Prefs().DefSeparatorToken, "|");
   EXPECT_EQ(Prefs().Version, 1);
   EXPECT_EQ(Prefs().isOneTimeSeparator, 0);
-  EXPECT_EQ(services().openKeys, 0);
+  EXPECT_EQ(portable::OpenKeyCount(), 0);
 }
 
 TEST_F(EntryTest, LaterInitialiseCallsLeaveThePreferencesAlone) {

@@ -127,10 +127,11 @@ TEST_F(HostSessionTest, ErrorsAreOneReadableLine) {
   EXPECT_NE(Ask(R"({"op":"function","name":"Serx-Nothing"})")["error"].get<std::string>().find(
                 "Serx-Version, Serx-CreateRange, Serx-Options"),
             std::string::npos);
-  // Control bytes and DEL escaped; the end of a long message, with its cause, kept.
-  EXPECT_EQ(Ask(R"({"op":"x\u007f\u001b"})")["error"],
-            "unknown op \"x\\x7f\\x1b\"; the ops are capabilities, initialise, event, function, "
-            "read_range, strings, version, registry, clock");
+  // Control bytes, DEL and a C1 control (a control sequence to some terminals) escaped; the end
+  // of a long message, with its cause, kept.
+  EXPECT_EQ(Ask(R"({"op":"x\u007f\u001b\u009b"})")["error"],
+            "unknown op \"x\\x7f\\x1b\\xc2\\x9b\"; the ops are capabilities, initialise, event, "
+            "function, read_range, strings, version, registry, clock");
   const Json longName = AskJson({{"op", "function"}, {"name", std::string(5000, 'x')}});
   EXPECT_NE(longName["error"].get<std::string>().find("Serx-Options"), std::string::npos);
 }

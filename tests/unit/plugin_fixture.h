@@ -10,7 +10,7 @@
 
 #include "emulated_host.h"
 #include "linked_plugin.h"
-#include "platform/portable/services.h"
+#include "platform/portable/emulated_windows.h"
 #include "settings/prefs_record.h"
 
 namespace serix::testing {

@@ -41,7 +41,7 @@ TEST_F(PrefsTest, FirstCallOnANewKeyStoresTheDefaults) {
   ExpectDefaultsStored();
   EXPECT_EQ(registry().Values(kPrefsKeyPath).size(), 4u);
   EXPECT_TRUE(services().alerts.empty());
-  EXPECT_EQ(services().openKeys, 0);
+  EXPECT_EQ(portable::OpenKeyCount(), 0);
 }
 
 TEST_F(PrefsTest, StoredTokenSplitsTheNextCall) {
@@ -125,17 +125,17 @@ TEST_F(PrefsTest, KeyThatCannotBeOpenedFallsBackToTheBarSilently) {
   EXPECT_EQ(Range("|p|1|1|2|"), Lines({"p1", "p2"}));
   EXPECT_TRUE(services().alerts.empty());
   EXPECT_EQ(services().beeps, 0);
-  EXPECT_EQ(services().openKeys, 0);
+  EXPECT_EQ(portable::OpenKeyCount(), 0);
 }
 
 TEST_F(PrefsTest, EachFailedWriteShowsOneErrorBox) {
   services().denyWrite = true;
   EXPECT_EQ(Range("||1|1|1|"), Lines({"1"}));
   // SeparatorToken is created empty (one failure), then all four defaults (four more).
-  const portable::Alert expected{"Vexa Serix Plug-In", " error number 5  "};
-  EXPECT_EQ(services().alerts, std::vector<portable::Alert>(5, expected));
+  const portable::ShownMessage expected{"Vexa Serix Plug-In", " error number 5  ", ""};
+  EXPECT_EQ(services().alerts, std::vector<portable::ShownMessage>(5, expected));
   EXPECT_EQ(services().beeps, 5);
-  EXPECT_EQ(services().openKeys, 0);
+  EXPECT_EQ(portable::OpenKeyCount(), 0);
 }
 
 TEST_F(PrefsTest, ReadingDoesNotWriteWhenEverythingIsThere) {

@@ -15,7 +15,7 @@
 #include "emulated_host.h"
 #include "host/version_function.h"
 #include "linked_plugin.h"
-#include "platform/portable/services.h"
+#include "platform/portable/emulated_windows.h"
 #include "range/range_warning.h"
 
 namespace serix::testing {
@@ -37,7 +37,7 @@ struct Call {
 // What one call did, seen from the host and from the platform stand-ins.
 struct Observed {
   host::FunctionOutcome outcome;
-  std::vector<portable::Alert> alerts;
+  std::vector<portable::ShownMessage> alerts;
   int beeps = 0;
   int openKeys = 0;
   std::string warningText;
@@ -53,7 +53,7 @@ Observed RunFresh(const Call& call, std::optional<host::Fault> fault = std::null
   const portable::Services& services = portable::CurrentServices();
   observed.alerts = services.alerts;
   observed.beeps = services.beeps;
-  observed.openKeys = services.openKeys;
+  observed.openKeys = portable::OpenKeyCount();
   observed.warningText = WarningDialogText();
   return observed;
 }

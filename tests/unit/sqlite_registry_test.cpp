@@ -468,7 +468,7 @@ TEST_F(PluginOnSqliteRegistryTest, PreferencesLiveInTheFile) {
   other.SetValue(kKey, "SeparatorToken", {1, ";\0"s});
   EXPECT_EQ(CreateRange(";x;1;1;2;"), Lines({"x1", "x2"}));
   EXPECT_TRUE(services().alerts.empty());
-  EXPECT_EQ(services().openKeys, 0);
+  EXPECT_EQ(portable::OpenKeyCount(), 0);
 }
 
 // A store that another process keeps locked costs a call one busy timeout, not one at every

@@ -66,23 +66,6 @@ class PlatformScope {
   PlatformScope& operator=(const PlatformScope&) = delete;
 };
 
-// Bytes that a terminal shows on one line: control characters, backslash and bytes from 127 up
-// written as escapes.
-std::string Printable(std::string_view bytes) {
-  std::string text;
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\\') {
-      text += "\\\\";
-    } else if (byte < 0x20 || byte >= 0x7F) {
-      text += EscapedByte(byte);
-    } else {
-      text += c;
-    }
-  }
-  return text;
-}
-
 // An empty file name is a usage error, never the default: a script whose variable is empty
 // must not write to the user's own preferences or standard output instead.
 CLI::Validator NonEmpty() {
@@ -276,11 +259,11 @@ int Call(const Options& options, Invocation& run) {
 
 void PrintValue(const RegistryValue& value, std::ostringstream& out) {
   if (const std::optional<std::string_view> text = TextOf(value.type, value.bytes)) {
-    out << "REG_SZ     \"" << Printable(*text) << '"';
+    out << "REG_SZ     \"" << TerminalLine(*text) << '"';
   } else if (const std::optional<std::uint32_t> number = NumberOf(value.type, value.bytes)) {
     out << "REG_DWORD  " << *number;
   } else {
-    out << "type " << value.type << "     bytes \"" << Printable(value.bytes) << '"';
+    out << "type " << value.type << "     bytes \"" << TerminalLine(value.bytes) << '"';
   }
 }
 
@@ -296,7 +279,7 @@ std::string ShownName(std::string_view name) {
   constexpr std::size_t kLongest = 64;
   constexpr std::size_t kKept = 40;
   if (name.empty()) return "@";
-  std::string shown = Printable(name);
+  std::string shown = TerminalLine(name);
   if (shown.size() <= kLongest) return shown;
   shown.resize(kKept);
   return shown + "... (" + std::to_string(name.size()) + " bytes)";
@@ -393,7 +376,7 @@ std::optional<std::uint32_t> ParseDword(std::string_view text) {
 // The name checked before the store opens: only names that export can write are stored.
 int CheckValueName(Options& options, Invocation& run) {
   if (IsCarriableValueName(options.valueName)) return kExitDone;
-  Fail(run.err, "the value name \"" + Printable(options.valueName) + "\" " +
+  Fail(run.err, "the value name \"" + TerminalLine(options.valueName) + "\" " +
                     std::string(kNotCarriableValueName));
   return kExitUsage;
 }
@@ -432,7 +415,7 @@ int DeleteValue(const Options& options, Invocation& run) {
   }
   if (!existed) {
     Fail(err, "nothing deleted: the preference key has no value named \"" +
-                  Printable(options.valueName) + "\"");
+                  TerminalLine(options.valueName) + "\"");
     return kExitNoResult;
   }
   return kExitDone;
@@ -443,7 +426,7 @@ int Strings(const Options& /*options*/, Invocation& run) {
   for (const auto& [id, string] : ModuleStrings(*run.plugin)) {
     const std::string number = std::to_string(id);
     text << number << std::string(number.size() < 6 ? 6 - number.size() : 1, ' ')
-         << Printable(string) << '\n';
+         << TerminalLine(string) << '\n';
   }
   return Emit(run.out, text.str(), run.err) ? kExitDone : kExitOutput;
 }
@@ -457,7 +440,7 @@ int Version(const Options& /*options*/, Invocation& run) {
   }
   std::ostringstream lines;
   const auto line = [&lines](std::string_view name, std::string_view text) {
-    lines << name << std::string(name.size() < 18 ? 18 - name.size() : 1, ' ') << Printable(text)
+    lines << name << std::string(name.size() < 18 ? 18 - name.size() : 1, ' ') << TerminalLine(text)
           << '\n';
   };
   for (const auto& [name, text] : block->fields) line(name, text);
@@ -488,16 +471,109 @@ enum class StoreUse {
   kSession,  // the same, but natively a registry in memory unless told otherwise
 };
 
-// One command of the command line: what it needs set up, in this order, and what it runs.
-struct CommandEntry {
-  const CLI::App* command;
+// What the user's own registry is, for --help.
+std::string UserRegistry() {
+  return Capabilities().memoryRegistry
+             ? "the SQLite database serix/registry.db in $XDG_CONFIG_HOME or ~/.config"
+             : "the user's registry";
+}
+
+void AddCallOptions(CLI::App& call, Options& options) {
+  call.add_option("NAME", options.function, "the function, as the plug-in names it")->required();
+  auto* argument = call.add_option("ARG", options.argument,
+                                   "its text argument, parameters separated by the separator "
+                                   "token (default: empty)");
+  call.add_option("--arg-file", options.argumentFile,
+                  "take the argument's bytes exactly from FILE (- for standard input)")
+      ->type_name("FILE")
+      ->check(NonEmpty())
+      ->excludes(argument);
+  call.add_flag("--raw", options.raw,
+                "write the result's bytes exactly (default: carriage returns as line ends)");
+  AddRegistryOptions(call, options, UserRegistry());
+  AddPluginOption(call, options);
+}
+
+void AddPrefsOptions(CLI::App& prefs, Options& options) {
+  AddRegistryOptions(prefs, options, UserRegistry());
+}
+
+void AddSetTextOptions(CLI::App& setText, Options& options) {
+  setText.add_option("NAME", options.valueName, "value name, such as SeparatorToken")->required();
+  setText.add_option("VALUE", options.value, "the text")->required();
+}
+
+void AddSetNumberOptions(CLI::App& setNumber, Options& options) {
+  setNumber.add_option("NAME", options.valueName, "value name, such as Version")->required();
+  setNumber.add_option("N", options.value, "a whole number from -2147483648 to 4294967295")
+      ->required();
+}
+
+void AddDeleteOptions(CLI::App& remove, Options& options) {
+  remove.add_option("NAME", options.valueName, "value name")->required();
+}
+
+void AddExportOptions(CLI::App& exportKey, Options& options) {
+  exportKey.add_option("FILE", options.transferFile, "the file (default or -: standard output)")
+      ->check(NonEmpty());
+}
+
+void AddImportOptions(CLI::App& importKey, Options& options) {
+  importKey.add_option("FILE", options.transferFile, "the file (- for standard input)")->required();
+}
+
+void AddSessionOptions(CLI::App& session, Options& options) {
+  AddRegistryOptions(session, options,
+                     Capabilities().memoryRegistry ? "memory, starting empty" : UserRegistry());
+  AddPluginOption(session, options);
+}
+
+// Where a command stands: on its own, or under the nearest command above it in the table that
+// stands on its own (prefs set).
+enum class Level { kOwn, kUnder };
+
+// One command of the command line: where it stands, its name, help and options, what it needs
+// set up, in this order, and what it runs.
+struct Command {
+  Level level;
+  std::string_view name;
+  std::string_view description;
+  std::string_view example;  // shown after the exit codes in its help; "" for none
+  void (*addOptions)(CLI::App&, Options&);
   int (*prepare)(Options&, Invocation&);  // before anything is opened; may be null
   StoreUse store;
   bool needsPlugin;
   int (*run)(const Options&, Invocation&);
 };
 
-int RunEntry(const CommandEntry& entry, Options& options, Invocation& run) {
+// Every command, in the order of --help; one that belongs to another follows it.
+constexpr Command kCommands[] = {
+    {Level::kOwn, "call", "call one of the plug-in's functions",
+     "Example: serix-host call Serx-CreateRange '-padding 3|Item |8|1|11|'", AddCallOptions,
+     ReadArgumentFile, StoreUse::kUser, true, Call},
+    {Level::kOwn, "prefs", "show the shared preference key, change one value, export or import it",
+     "Example: serix-host prefs set SeparatorToken ';'\n"
+     "         serix-host prefs export prefs.reg",
+     AddPrefsOptions, nullptr, StoreUse::kUser, false, ShowPrefs},
+    {Level::kUnder, "set", "store a text value (REG_SZ)", "", AddSetTextOptions, CheckValueName,
+     StoreUse::kUser, false, SetText},
+    {Level::kUnder, "set-number", "store a number value (REG_DWORD)", "", AddSetNumberOptions,
+     CheckNumberAndName, StoreUse::kUser, false, SetNumber},
+    {Level::kUnder, "delete", "delete one value", "", AddDeleteOptions, nullptr, StoreUse::kUser,
+     false, DeleteValue},
+    {Level::kUnder, "export", "write the key and its values as a REGEDIT4 .reg file", "",
+     AddExportOptions, nullptr, StoreUse::kUser, false, ExportPrefs},
+    {Level::kUnder, "import", "store every value of a REGEDIT4 .reg file of this key, all or none",
+     "", AddImportOptions, ReadImportFile, StoreUse::kUser, false, ImportPrefs},
+    {Level::kOwn, "strings", "print the module's string table", "", AddPluginOption, nullptr,
+     StoreUse::kNone, true, Strings},
+    {Level::kOwn, "version", "print the module's version block", "", AddPluginOption, nullptr,
+     StoreUse::kNone, true, Version},
+    {Level::kOwn, "session", "answer JSON requests, one a line, on standard input and output", "",
+     AddSessionOptions, nullptr, StoreUse::kSession, true, RunSessionCommand},
+};
+
+int RunEntry(const Command& entry, Options& options, Invocation& run) {
   if (entry.prepare != nullptr) {
     if (const int status = entry.prepare(options, run); status != kExitDone) return status;
   }
@@ -546,76 +622,33 @@ std::string Description() {
          "on standard input and output.";
 }
 
-}  // namespace
-
-int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostream& out,
-                   std::ostream& err) {
-  Options options;
-  CLI::App app(Description(), "serix-host");
-  app.require_subcommand(1);
-  // Words that are no option or operand stay with the parser as extras (every command inherits
-  // this), for the host to name as typed.
-  app.allow_extras();
-
-  CLI::App& call = *app.add_subcommand("call", "call one of the plug-in's functions");
-  call.add_option("NAME", options.function, "the function, as the plug-in names it")->required();
-  auto* argument = call.add_option("ARG", options.argument,
-                                   "its text argument, parameters separated by the separator "
-                                   "token (default: empty)");
-  call.add_option("--arg-file", options.argumentFile,
-                  "take the argument's bytes exactly from FILE (- for standard input)")
-      ->type_name("FILE")
-      ->check(NonEmpty())
-      ->excludes(argument);
-  call.add_flag("--raw", options.raw,
-                "write the result's bytes exactly (default: carriage returns as line ends)");
-  const bool native = Capabilities().memoryRegistry;
-  const std::string userRegistry = native ? "the SQLite database serix/registry.db in "
-                                            "$XDG_CONFIG_HOME or ~/.config"
-                                          : "the user's registry";
-  AddRegistryOptions(call, options, userRegistry);
-  AddPluginOption(call, options);
-  call.footer(std::string(kExitCodes) +
-              "Example: serix-host call Serx-CreateRange '-padding 3|Item |8|1|11|'");
-
-  CLI::App& prefs = *app.add_subcommand(
-      "prefs", "show the shared preference key, change one value, export or import it");
-  prefs.require_subcommand(0, 1);
-  AddRegistryOptions(prefs, options, userRegistry);
-  CLI::App& setText = *prefs.add_subcommand("set", "store a text value (REG_SZ)");
-  setText.add_option("NAME", options.valueName, "value name, such as SeparatorToken")->required();
-  setText.add_option("VALUE", options.value, "the text")->required();
-  CLI::App& setNumber = *prefs.add_subcommand("set-number", "store a number value (REG_DWORD)");
-  setNumber.add_option("NAME", options.valueName, "value name, such as Version")->required();
-  setNumber.add_option("N", options.value, "a whole number from -2147483648 to 4294967295")
-      ->required();
-  CLI::App& remove = *prefs.add_subcommand("delete", "delete one value");
-  remove.add_option("NAME", options.valueName, "value name")->required();
-  CLI::App& exportKey =
-      *prefs.add_subcommand("export", "write the key and its values as a REGEDIT4 .reg file");
-  exportKey.add_option("FILE", options.transferFile, "the file (default or -: standard output)")
-      ->check(NonEmpty());
-  CLI::App& importKey = *prefs.add_subcommand(
-      "import", "store every value of a REGEDIT4 .reg file of this key, all or none");
-  importKey.add_option("FILE", options.transferFile, "the file (- for standard input)")->required();
-  for (CLI::App* leaf : {&setText, &setNumber, &remove, &exportKey, &importKey}) {
-    leaf->fallthrough();
+// The parser's commands, made from kCommands, in its order.
+std::vector<CLI::App*> MakeCommands(CLI::App& app, Options& options) {
+  std::vector<CLI::App*> made;
+  CLI::App* own = &app;  // the last command of its own
+  for (const Command& command : kCommands) {
+    CLI::App* parent = command.level == Level::kOwn ? &app : own;
+    CLI::App* sub =
+        parent->add_subcommand(std::string(command.name), std::string(command.description));
+    if (command.level == Level::kOwn) {
+      own = sub;
+    } else {
+      // The command's own options and those of the command it belongs to, in any order.
+      parent->require_subcommand(0, 1);
+      sub->fallthrough();
+    }
+    command.addOptions(*sub, options);
+    // Set always: a command would take the footer of the one it belongs to.
+    sub->footer(command.example.empty() ? std::string()
+                                        : std::string(kExitCodes) + std::string(command.example));
+    made.push_back(sub);
   }
-  prefs.footer(std::string(kExitCodes) +
-               "Example: serix-host prefs set SeparatorToken ';'\n"
-               "         serix-host prefs export prefs.reg");
+  return made;
+}
 
-  CLI::App& strings = *app.add_subcommand("strings", "print the module's string table");
-  AddPluginOption(strings, options);
-  CLI::App& version = *app.add_subcommand("version", "print the module's version block");
-  AddPluginOption(version, options);
-  CLI::App& session = *app.add_subcommand(
-      "session", "answer JSON requests, one a line, on standard input and output");
-  AddRegistryOptions(session, options, native ? "memory, starting empty" : userRegistry);
-  AddPluginOption(session, options);
-  app.footer(std::string(kExitCodes) +
-             "Run serix-host COMMAND --help for a command's options. See docs/host.md.");
-
+// Parses the words into app; an exit status when that ends the run (help, a usage error).
+std::optional<int> Parse(CLI::App& app, std::vector<std::string> words, std::ostream& out,
+                         std::ostream& err) {
   const std::vector<std::string> typed = words;
   words = MarkOperands(app, std::move(words));
   std::reverse(words.begin(), words.end());
@@ -638,23 +671,29 @@ int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostrea
     Fail(err, NotUnderstood(typed, extras) + " (see serix-host --help)");
     return kExitUsage;
   }
+  return std::nullopt;
+}
 
-  // Each command once; the prefs commands before prefs itself, which is parsed with them.
-  const CommandEntry commands[] = {
-      {&call, ReadArgumentFile, StoreUse::kUser, true, Call},
-      {&setText, CheckValueName, StoreUse::kUser, false, SetText},
-      {&setNumber, CheckNumberAndName, StoreUse::kUser, false, SetNumber},
-      {&remove, nullptr, StoreUse::kUser, false, DeleteValue},
-      {&exportKey, nullptr, StoreUse::kUser, false, ExportPrefs},
-      {&importKey, ReadImportFile, StoreUse::kUser, false, ImportPrefs},
-      {&prefs, nullptr, StoreUse::kUser, false, ShowPrefs},
-      {&strings, nullptr, StoreUse::kNone, true, Strings},
-      {&version, nullptr, StoreUse::kNone, true, Version},
-      {&session, nullptr, StoreUse::kSession, true, RunSessionCommand},
-  };
-  Invocation run{in, out, err, std::nullopt, {}};
-  for (const CommandEntry& entry : commands) {
-    if (entry.command->parsed()) return RunEntry(entry, options, run);
+}  // namespace
+
+int RunCommandLine(std::vector<std::string> words, std::istream& in, std::ostream& out,
+                   std::ostream& err) {
+  Options options;
+  CLI::App app(Description(), "serix-host");
+  app.require_subcommand(1);
+  // Words that are no option or operand stay with the parser as extras (every command inherits
+  // this), for the host to name as typed.
+  app.allow_extras();
+  const std::vector<CLI::App*> made = MakeCommands(app, options);
+  app.footer(std::string(kExitCodes) +
+             "Run serix-host COMMAND --help for a command's options. See docs/host.md.");
+  if (const std::optional<int> ended = Parse(app, std::move(words), out, err)) return *ended;
+  // The command parsed last in the table: one that belongs to another follows it there.
+  for (std::size_t at = made.size(); at-- > 0;) {
+    if (made[at]->parsed()) {
+      Invocation run{in, out, err, std::nullopt, {}};
+      return RunEntry(kCommands[at], options, run);
+    }
   }
   return kExitUsage;  // the parser requires one command
 }

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "emulated_host.h"
+#include "platform/portable/emulated_windows.h"  // ShownMessage
 #include "platform/registry_value.h"
 
 namespace serix::host {
@@ -141,23 +142,15 @@ bool DenyRegistry(RegistryDenial denial, std::string& why);
 bool SetClock(std::uint32_t milliseconds, std::string& why);
 
 // Message boxes and beeps the plug-in made during one call into it. A box counts as closed at
-// once: natively it is only recorded, on Windows the watcher presses its OK button.
-// (Not "MessageBox": windows.h makes that name a macro.)
-struct ShownMessage {
-  std::string caption;
-  std::string text;
-  // Empty for a box as the plug-in must show it: task-modal, one OK button, no icon, no owner
-  // window. Otherwise what was wrong with it (known only where the host sees how the plug-in
-  // asked for the box: on Windows).
-  std::string defect;
-
-  bool operator==(const ShownMessage&) const = default;
-};
+// once: where the plug-in is linked in it is only recorded, on Windows the watcher presses its
+// OK button. Its defect is known where the host sees how the module asked for the box: on
+// Windows and in serix-host-dll, which judge it by message_box_rule.h.
+using portable::ShownMessage;
 struct PluginCallEffects {
   std::vector<ShownMessage> messages;  // in the order shown
   int beeps = 0;                       // only when Capabilities().beeps
-  // Natively, the first failure of the registry's store that the plug-in met (a busy or
-  // damaged store), which it saw only as a registry error; empty when none, and on Windows.
+  // The first failure of the registry's store that the plug-in met (a busy or damaged store),
+  // which it saw only as a registry error; empty when none, and on Windows.
   std::string registryFailure;
 };
 

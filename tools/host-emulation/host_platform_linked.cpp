@@ -1,14 +1,14 @@
 // The host's platform where the plug-in is linked into the process (natively and in
-// WebAssembly), steered through the portable platform's control surface
-// (platform/portable/services.h). The user's own store is the front end's (user_registry.h);
-// the standard streams and file writes are host_platform_posix.cpp's.
+// WebAssembly), on the emulated Windows (host_platform_emulated.cpp). The user's own store is
+// the front end's (user_registry.h); the standard streams and file writes are
+// host_platform_posix.cpp's.
 #include <functional>
 #include <memory>
 #include <utility>
 
 #include "host_platform.h"
 #include "linked_plugin.h"
-#include "platform/portable/services.h"
+#include "platform/portable/emulated_windows.h"
 #include "resources/string_table.h"
 #include "settings/prefs_record.h"
 #include "user_registry.h"
@@ -18,8 +18,8 @@ namespace {
 
 using portable::CurrentServices;
 
-// The registry chosen by OpenRegistry. Reloading the plug-in resets the portable services,
-// which forget it, so LoadPlugin points them back at it.
+// The registry chosen by OpenRegistry. Reloading the plug-in resets the emulated Windows,
+// which forgets it, so LoadPlugin points it back at it.
 struct ChosenRegistry {
   std::unique_ptr<portable::RegistryStore> store;
   std::string location;
@@ -29,22 +29,6 @@ struct ChosenRegistry {
 ChosenRegistry& Chosen() {
   static ChosenRegistry chosen;
   return chosen;
-}
-
-portable::RegistryStore& Store() {
-  return *CurrentServices().registry;
-}
-
-// Runs work on the store; a store that cannot be used answers false and says why.
-template <typename Work>
-bool Guarded(std::string& why, Work&& work) {
-  try {
-    work();
-    return true;
-  } catch (const portable::RegistryStoreError& error) {
-    why = error.what();
-    return false;
-  }
 }
 
 void ApplyChosenRegistry() {
@@ -121,71 +105,6 @@ std::optional<VersionBlock> ModuleVersion(const PluginModule& /*plugin*/, std::s
   block.fileVersion = resources::kFileVersionNumbers;
   block.productVersion = resources::kProductVersionNumbers;
   return block;
-}
-
-bool ReadPrefsKey(PrefsKeyState& state, std::string& why) {
-  return Guarded(why, [&] {
-    std::optional<portable::RegistryValues> values = Store().ReadKey(kPrefsKeyPath);
-    state = PrefsKeyState{};
-    state.exists = values.has_value();
-    if (values) {
-      state.values.reserve(values->size());
-      for (auto& [name, value] : *values) {
-        state.values.emplace_back(name, std::move(value));
-      }
-    }
-    state.openHandles = CurrentServices().openKeys;
-  });
-}
-
-bool WritePrefsValue(std::string_view name, const RegistryValue& value, std::string& why) {
-  return Guarded(why, [&] { Store().SetValue(kPrefsKeyPath, name, value); });
-}
-
-bool DeletePrefsValue(std::string_view name, bool& existed, std::string& why) {
-  return Guarded(why, [&] { existed = Store().DeleteValue(kPrefsKeyPath, name); });
-}
-
-bool DeletePrefsKey(std::string& why) {
-  return Guarded(why, [&] { Store().DeleteKey(kPrefsKeyPath); });
-}
-
-bool ApplyPrefsChanges(const std::vector<RegistryChange>& changes, std::string& why) {
-  if (changes.empty()) return true;
-  return Guarded(why, [&] { Store().ApplyChanges(kPrefsKeyPath, changes); });
-}
-
-bool DenyRegistry(RegistryDenial denial, std::string& /*why*/) {
-  portable::Services& services = CurrentServices();
-  services.denyCreate = denial == RegistryDenial::kCreate;
-  services.denyWrite = denial == RegistryDenial::kWrite;
-  return true;
-}
-
-bool SetClock(std::uint32_t milliseconds, std::string& /*why*/) {
-  CurrentServices().clockMilliseconds = milliseconds;
-  return true;
-}
-
-void BeginPluginCall() {
-  portable::Services& services = CurrentServices();
-  services.alerts.clear();
-  services.beeps = 0;
-  services.storeFailure.clear();
-}
-
-PluginCallEffects EndPluginCall() {
-  portable::Services& services = CurrentServices();
-  PluginCallEffects effects;
-  for (portable::Alert& alert : services.alerts) {
-    effects.messages.push_back({std::move(alert.caption), std::move(alert.text), {}});
-  }
-  effects.beeps = services.beeps;
-  effects.registryFailure = std::move(services.storeFailure);
-  services.alerts.clear();
-  services.beeps = 0;
-  services.storeFailure.clear();
-  return effects;
 }
 
 }  // namespace serix::host

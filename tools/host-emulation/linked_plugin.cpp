@@ -1,7 +1,7 @@
 #include "linked_plugin.h"
 
 #include "host/module.h"
-#include "platform/portable/services.h"
+#include "platform/portable/emulated_windows.h"
 
 namespace serix::host {
 

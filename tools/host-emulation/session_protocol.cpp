@@ -33,29 +33,13 @@ class RequestError : public std::runtime_error {
   throw RequestError(message);
 }
 
-// A text for a response whatever it holds: one line, control bytes escaped, bytes as code
-// points; a long one keeps its beginning and its end, where the cause usually is.
+// A text for a response whatever it holds: one line for a person (terminal_text.h), bytes as
+// code points; a long one keeps its beginning and its end, where the cause usually is.
 std::string ResponseText(std::string_view text) {
   constexpr std::size_t kKept = 2048;
-  std::string line;
-  const auto append = [&line](std::string_view part) {
-    for (const char c : part) {
-      const auto byte = static_cast<unsigned char>(c);
-      if (byte < 0x20 || byte == 0x7F) {
-        line += EscapedByte(byte);
-      } else {
-        line += c;
-      }
-    }
-  };
-  if (text.size() <= 2 * kKept) {
-    append(text);
-  } else {
-    append(text.substr(0, kKept));
-    line += " ... ";
-    append(text.substr(text.size() - kKept));
-  }
-  return BytesToCodePoints(line);
+  if (text.size() <= 2 * kKept) return BytesToCodePoints(TerminalLine(text));
+  return BytesToCodePoints(TerminalLine(text.substr(0, kKept)) + " ... " +
+                           TerminalLine(text.substr(text.size() - kKept)));
 }
 
 std::string ErrorLine(std::string_view message) {

@@ -38,8 +38,7 @@ std::size_t PrintableCharacterLength(std::string_view bytes) {
   return length;
 }
 
-}  // namespace
-
+// One byte as an escape: \r, \n, \t, else \xHH.
 std::string EscapedByte(unsigned char byte) {
   static constexpr char kHex[] = "0123456789abcdef";
   if (byte == '\r') return "\\r";
@@ -47,6 +46,8 @@ std::string EscapedByte(unsigned char byte) {
   if (byte == '\t') return "\\t";
   return {'\\', 'x', kHex[byte >> 4], kHex[byte & 0x0F]};
 }
+
+}  // namespace
 
 std::string TerminalLine(std::string_view bytes) {
   std::string line;

@@ -1,5 +1,6 @@
-// Untrusted bytes (file names, key and value names, message texts) in the one-line messages
-// serix-host writes to a terminal.
+// Untrusted bytes (file names, key and value names, values, message texts) in a line shown to a
+// person: the messages and listings of the command line, the session's error texts and the
+// stores' messages.
 #pragma once
 
 #include <string>
@@ -13,8 +14,5 @@ namespace serix::host {
 // backslashes included, stay as they are, so that the text stays one line that sends no
 // escape sequence to the terminal.
 std::string TerminalLine(std::string_view bytes);
-
-// One byte as an escape: \r, \n, \t, else \xHH.
-std::string EscapedByte(unsigned char byte);
 
 }  // namespace serix::host

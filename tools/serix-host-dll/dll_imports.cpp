@@ -7,13 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 
 #include "dll_resources.h"
 #include "message_box_rule.h"
 #include "pe_image.h"
 #include "platform/ascii_case.h"
+#include "platform/portable/emulated_windows.h"
 
 // Windows' conventions for the functions the module calls; the stack is realigned on entry,
 // since Windows code may keep it aligned to only 4 bytes.
@@ -26,42 +26,27 @@ namespace {
 using Dword = std::uint32_t;
 using Long = std::int32_t;
 
+using portable::CurrentServices;
+
 constexpr Long kSuccess = 0;
-constexpr Long kFileNotFound = 2;
-constexpr Long kAccessDenied = 5;
-constexpr Long kInvalidHandle = 6;
 constexpr Long kInvalidParameter = 87;
-constexpr Long kMoreData = 234;
 constexpr Long kModuleNotFound = 126;
 constexpr Long kProcedureNotFound = 127;
 constexpr Long kInvalidAddress = 487;
-constexpr Dword kCurrentUser = 0x80000001;  // HKEY_CURRENT_USER
 constexpr Dword kSimpleBeep = 0xFFFFFFFF;
 constexpr int kOk = 1;  // IDOK
 
 Dword lastError = 0;
 
-// Open keys: handle n + 1 is slot n, holding the key's path under the current user.
-constexpr std::size_t kMaxOpenKeys = 64;
-std::array<std::optional<std::string>, kMaxOpenKeys> openKeys;
-
-const std::string* PathOfKey(Dword key) {
-  if (key == kCurrentUser) {
-    static const std::string root;
-    return &root;
-  }
-  if (key == 0 || key > kMaxOpenKeys || !openKeys[key - 1]) return nullptr;
-  return &*openKeys[key - 1];
-}
-
+// Texts as RegQueryValueExA completes them: REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ.
 bool IsText(Dword type) {
-  return type == 1 || type == 2 || type == 7;  // REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ
+  return type == kTypeText || type == kTypeExpandableText || type == kTypeTextList;
 }
 
 // --- KERNEL32: the C runtime's start-up and shutdown, and the clock ---------------------------
 
 Dword WINAPI_STANDIN GetTickCount() {
-  return Services().clock;
+  return CurrentServices().clockMilliseconds;
 }
 
 Dword WINAPI_STANDIN GetLastError() {
@@ -140,44 +125,29 @@ int WINAPI_STANDIN LoadStringA(void* /*instance*/, Dword id, char* buffer, int s
 }
 
 int WINAPI_STANDIN MessageBeep(Dword type) {
-  if (type == kSimpleBeep) ++Services().simpleBeeps;
+  if (type == kSimpleBeep) ++CurrentServices().beeps;
   return 1;
 }
 
 int WINAPI_STANDIN MessageBoxA(void* owner, const char* text, const char* caption, Dword style) {
-  Services().boxes.push_back({caption != nullptr ? caption : "", text != nullptr ? text : "",
-                              MessageBoxDefect(owner != nullptr, style)});
+  CurrentServices().alerts.push_back({caption != nullptr ? caption : "",
+                                      text != nullptr ? text : "",
+                                      MessageBoxDefect(owner != nullptr, style)});
   return kOk;
 }
 
-// --- ADVAPI32: the current user's keys in the session's store --------------------------------
+// --- ADVAPI32: the emulated registry ---------------------------------------------------------
 
 Long WINAPI_STANDIN RegCreateKeyA(Dword root, const char* subkey, Dword* key) {
-  const std::string* rootPath = PathOfKey(root);
-  if (rootPath == nullptr) return kInvalidHandle;
   if (key == nullptr) return kInvalidParameter;
-  if (Services().denyCreate) return kAccessDenied;
-  std::string path = *rootPath;
-  // In steps: GCC 12 for i386 takes a literal plus a string for an overlapping copy.
-  if (subkey != nullptr && *subkey != '\0') {
-    if (!path.empty()) path += '\\';
-    path += subkey;
-  }
-  for (std::size_t slot = 0; slot < kMaxOpenKeys; ++slot) {
-    if (openKeys[slot]) continue;
-    Services().registry->CreateKey(path);
-    openKeys[slot] = std::move(path);
-    *key = static_cast<Dword>(slot + 1);
-    return kSuccess;
-  }
-  return kAccessDenied;
+  portable::RegistryKey opened = 0;
+  const Long status = portable::CreateKey(root, subkey != nullptr ? subkey : "", opened);
+  if (status == kSuccess) *key = static_cast<Dword>(opened);
+  return status;
 }
 
 Long WINAPI_STANDIN RegCloseKey(Dword key) {
-  if (key == kCurrentUser) return kSuccess;
-  if (PathOfKey(key) == nullptr) return kInvalidHandle;
-  openKeys[key - 1].reset();
-  return kSuccess;
+  return portable::CloseKey(key);
 }
 
 // A text is answered as stored, with a zero added after its last byte when that is not one
@@ -185,38 +155,28 @@ Long WINAPI_STANDIN RegCloseKey(Dword key) {
 // stored.
 Long WINAPI_STANDIN RegQueryValueExA(Dword key, const char* name, Dword* /*reserved*/, Dword* type,
                                      std::uint8_t* data, Dword* size) {
-  const std::string* path = PathOfKey(key);
-  if (path == nullptr) return kInvalidHandle;
   if (data != nullptr && size == nullptr) return kInvalidParameter;
-  const std::optional<RegistryValue> value =
-      Services().registry->GetValue(*path, name != nullptr ? name : "");
-  if (!value) return kFileNotFound;
-  if (type != nullptr) *type = value->type;
-  const auto needed = static_cast<Dword>(value->bytes.size());
-  if (size == nullptr) return kSuccess;
-  Long status = kSuccess;
-  if (data != nullptr && needed > *size) {
-    status = kMoreData;
-  } else if (data != nullptr) {
-    std::memcpy(data, value->bytes.data(), needed);
-    if (IsText(value->type) && needed < *size && needed > 0 && data[needed - 1] != 0) {
-      data[needed] = 0;
-    }
+  const Dword room = size != nullptr ? *size : 0;
+  Dword valueType = 0;
+  Dword stored = room;
+  const Long status =
+      portable::QueryValue(key, name != nullptr ? name : "", valueType, data, stored);
+  if (status != kSuccess && status != platform::kErrorMoreData) return status;
+  if (type != nullptr) *type = valueType;
+  if (size != nullptr) *size = stored;
+  if (status == kSuccess && data != nullptr && IsText(valueType) && stored > 0 && stored < room &&
+      data[stored - 1] != 0) {
+    data[stored] = 0;
   }
-  *size = needed;
   return status;
 }
 
 // Stored as the bytes given: Windows adds no terminating zero to a text.
 Long WINAPI_STANDIN RegSetValueExA(Dword key, const char* name, Dword /*reserved*/, Dword type,
                                    const std::uint8_t* data, Dword size) {
-  const std::string* path = PathOfKey(key);
-  if (path == nullptr) return kInvalidHandle;
   if (data == nullptr && size != 0) return kInvalidParameter;
-  if (Services().denyWrite) return kAccessDenied;
-  Services().registry->SetValue(*path, name != nullptr ? name : "",
-                                {type, std::string(reinterpret_cast<const char*>(data), size)});
-  return kSuccess;
+  return portable::SetValue(key, name != nullptr ? name : "", type,
+                            std::string_view(reinterpret_cast<const char*>(data), size));
 }
 
 // --- msvcrt: what the C runtime inside the module uses beyond the C library ------------------
@@ -323,24 +283,11 @@ void* ImportedAddress(std::string_view library, std::string_view name) {
   return nullptr;
 }
 
-WindowsServices& Services() {
-  static WindowsServices services;
-  return services;
-}
-
 void ResetServices() {
-  WindowsServices& services = Services();
-  portable::RegistryStore* const registry = services.registry;
-  services = WindowsServices{};
-  services.registry = registry;
-  openKeys.fill(std::nullopt);
+  portable::RegistryStore* const store = CurrentServices().registry;
+  portable::ResetServices();
+  CurrentServices().registry = store;
   lastError = 0;
-}
-
-int OpenKeyCount() {
-  int count = 0;
-  for (const std::optional<std::string>& key : openKeys) count += key.has_value() ? 1 : 0;
-  return count;
 }
 
 }  // namespace serix::host::dll

@@ -466,16 +466,16 @@ PluginCallEffects EndPluginCall() {
   Win32Platform& platform = Platform();
   PluginCallEffects effects;
   effects.beeps = TakeSimpleBeeps();
-  std::vector<MessageBoxRequest> asked = TakeMessageBoxRequests();
+  std::vector<ShownMessage> asked = TakeMessageBoxRequests();
   if (!platform.watcher) return effects;
-  std::vector<WatchedMessage> shown = platform.watcher->End();
+  std::vector<ShownMessage> shown = platform.watcher->End();
   for (std::size_t i = 0; i < std::max(shown.size(), asked.size()); ++i) {
     if (i >= shown.size()) {
-      effects.messages.push_back({std::move(asked[i].caption), std::move(asked[i].text),
-                                  "asked for, but never seen on the screen"});
+      asked[i].defect = "asked for, but never seen on the screen";
+      effects.messages.push_back(std::move(asked[i]));
       continue;
     }
-    ShownMessage message{std::move(shown[i].caption), std::move(shown[i].text), {}};
+    ShownMessage message = std::move(shown[i]);
     if (i < asked.size()) {
       message.defect = std::move(asked[i].defect);
     } else if (platform.hooked.boxes) {

@@ -17,16 +17,12 @@ using CreateKeyProc = LONG(WINAPI*)(HKEY, LPCSTR, PHKEY);
 using SetValueProc = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
 using CloseKeyProc = LONG(WINAPI*)(HKEY);
 
-constexpr std::uint32_t kStartingClock = 600000;
 constexpr UINT kSimpleBeep = 0xFFFFFFFF;
 
-struct HookState {
-  std::uint32_t clock = kStartingClock;
-  bool denyCreate = false;
-  bool denyWrite = false;
-  int simpleBeeps = 0;
-  std::vector<MessageBoxRequest> boxes;
-  std::vector<HKEY> openKeys;
+// The switches and records every host keeps, and the keys the module holds: Windows' own
+// handles, which only this host sees.
+struct HookState : portable::SteeredServices {
+  std::vector<HKEY> heldKeys;
 
   // Windows' own functions, as the import table held them.
   MessageBeepProc messageBeep = nullptr;
@@ -42,24 +38,24 @@ HookState& State() {
 }
 
 DWORD WINAPI TickCountStandIn() {
-  return State().clock;
+  return State().clockMilliseconds;
 }
 
 BOOL WINAPI MessageBeepStandIn(UINT type) {
-  if (type == kSimpleBeep) ++State().simpleBeeps;
+  if (type == kSimpleBeep) ++State().beeps;
   return State().messageBeep(type);
 }
 
 int WINAPI MessageBoxStandIn(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-  State().boxes.push_back({caption != nullptr ? caption : "", text != nullptr ? text : "",
-                           MessageBoxDefect(owner != nullptr, style)});
+  State().alerts.push_back({caption != nullptr ? caption : "", text != nullptr ? text : "",
+                            MessageBoxDefect(owner != nullptr, style)});
   return State().messageBox(owner, text, caption, style);
 }
 
 LONG WINAPI CreateKeyStandIn(HKEY root, LPCSTR path, PHKEY key) {
   if (State().denyCreate) return ERROR_ACCESS_DENIED;
   const LONG status = State().createKey(root, path, key);
-  if (status == ERROR_SUCCESS) State().openKeys.push_back(*key);
+  if (status == ERROR_SUCCESS) State().heldKeys.push_back(*key);
   return status;
 }
 
@@ -70,7 +66,7 @@ LONG WINAPI SetValueStandIn(HKEY key, LPCSTR name, DWORD reserved, DWORD type, c
 }
 
 LONG WINAPI CloseKeyStandIn(HKEY key) {
-  std::vector<HKEY>& open = State().openKeys;
+  std::vector<HKEY>& open = State().heldKeys;
   if (const auto at = std::find(open.begin(), open.end(), key); at != open.end()) open.erase(at);
   return State().closeKey(key);
 }
@@ -170,7 +166,7 @@ HookedImports HookPluginImports(HMODULE module) {
 }
 
 void SetHookedClock(std::uint32_t milliseconds) {
-  State().clock = milliseconds;
+  State().clockMilliseconds = milliseconds;
 }
 
 void DenyKeyCreation(bool denied) {
@@ -182,15 +178,15 @@ void DenyValueWriting(bool denied) {
 }
 
 int HookedOpenKeys() {
-  return static_cast<int>(State().openKeys.size());
+  return static_cast<int>(State().heldKeys.size());
 }
 
 int TakeSimpleBeeps() {
-  return std::exchange(State().simpleBeeps, 0);
+  return std::exchange(State().beeps, 0);
 }
 
-std::vector<MessageBoxRequest> TakeMessageBoxRequests() {
-  return std::exchange(State().boxes, {});
+std::vector<portable::ShownMessage> TakeMessageBoxRequests() {
+  return std::exchange(State().alerts, {});
 }
 
 }  // namespace serix::host

@@ -5,7 +5,7 @@
 // MessageBeep, MessageBoxA, RegCreateKeyA, RegSetValueExA and RegCloseKey are pointed at the
 // host's own functions. The module's file and code stay exactly as built. The stand-ins:
 //
-//   GetTickCount     answers the time the host sets (600000 until set, as natively)
+//   GetTickCount     answers the time the host sets (from the emulated Windows' starting clock)
 //   MessageBeep      counts simple beeps (argument 0xFFFFFFFF), then beeps
 //   MessageBoxA      notes the owner window and style the box was asked for, then shows it
 //   RegCreateKeyA    fails with access denied while creation is denied; counts open keys
@@ -18,8 +18,9 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <string>
 #include <vector>
+
+#include "platform/portable/emulated_windows.h"  // ShownMessage, kStartingTickCount
 
 namespace serix::host {
 
@@ -32,8 +33,8 @@ struct HookedImports {
   bool boxes = false;  // MessageBoxA
 };
 
-// Points module's imports at the stand-ins, whose state starts afresh: clock at 600000, nothing
-// denied, no beeps, boxes or open keys.
+// Points module's imports at the stand-ins, whose state starts afresh: the starting clock,
+// nothing denied, no beeps, boxes or open keys.
 HookedImports HookPluginImports(HMODULE module);
 
 void SetHookedClock(std::uint32_t milliseconds);
@@ -43,17 +44,9 @@ void DenyValueWriting(bool denied);
 // Keys the module holds open now.
 int HookedOpenKeys();
 
-// A message box as the module asked for it.
-struct MessageBoxRequest {
-  std::string caption;
-  std::string text;
-  // Empty when the box was asked for with no owner window and the style MB_TASKMODAL alone
-  // (task-modal, one OK button, no icon); otherwise what differs, for people.
-  std::string defect;
-};
-
-// The simple beeps and the message boxes asked for since the last call, which clears them.
+// The simple beeps and the message boxes asked for since the last call, which clears them;
+// each box with what was wrong in how it was asked for (message_box_rule.h).
 int TakeSimpleBeeps();
-std::vector<MessageBoxRequest> TakeMessageBoxRequests();
+std::vector<portable::ShownMessage> TakeMessageBoxRequests();
 
 }  // namespace serix::host

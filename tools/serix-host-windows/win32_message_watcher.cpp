@@ -51,7 +51,7 @@ struct MessageWatcher::State {
   HANDLE watching = nullptr;  // manual-reset: set while a call is in progress
   HANDLE stop = nullptr;      // manual-reset: set when the watcher ends
   CRITICAL_SECTION lock;
-  std::vector<WatchedMessage> closed;  // guarded by lock
+  std::vector<portable::ShownMessage> closed;  // guarded by lock
 
   // Closes every visible message box of this process. Pressing OK hides the box before the
   // dialog procedure returns, so a box is never seen twice.
@@ -65,7 +65,7 @@ struct MessageWatcher::State {
       return TRUE;
     }
     auto& state = *reinterpret_cast<State*>(param);
-    WatchedMessage message{WindowText(window), MessageText(window)};
+    portable::ShownMessage message{WindowText(window), MessageText(window), {}};
     EnterCriticalSection(&state.lock);
     state.closed.push_back(std::move(message));
     LeaveCriticalSection(&state.lock);
@@ -113,10 +113,10 @@ void MessageWatcher::Begin() {
   SetEvent(state_->watching);
 }
 
-std::vector<WatchedMessage> MessageWatcher::End() {
+std::vector<portable::ShownMessage> MessageWatcher::End() {
   ResetEvent(state_->watching);
   EnterCriticalSection(&state_->lock);
-  std::vector<WatchedMessage> closed = std::move(state_->closed);
+  std::vector<portable::ShownMessage> closed = std::move(state_->closed);
   state_->closed.clear();
   LeaveCriticalSection(&state_->lock);
   return closed;

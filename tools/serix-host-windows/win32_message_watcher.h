@@ -2,15 +2,11 @@
 // a plug-in call that shows one goes on as if a person had read it and pressed OK.
 #pragma once
 
-#include <string>
 #include <vector>
 
-namespace serix::host {
+#include "platform/portable/emulated_windows.h"  // ShownMessage
 
-struct WatchedMessage {
-  std::string caption;
-  std::string text;
-};
+namespace serix::host {
 
 class MessageWatcher {
  public:
@@ -20,9 +16,10 @@ class MessageWatcher {
   MessageWatcher& operator=(const MessageWatcher&) = delete;
 
   // Between Begin and End the watcher looks for message boxes every few milliseconds; End
-  // returns those it closed, in the order they appeared.
+  // returns those it closed, in the order they appeared (with no defect: the screen shows
+  // none).
   void Begin();
-  std::vector<WatchedMessage> End();
+  std::vector<portable::ShownMessage> End();
 
   struct State;
 

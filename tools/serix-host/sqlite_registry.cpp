@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/ascii_case.h"
+#include "terminal_text.h"
 
 namespace serix::host {
 namespace {
@@ -117,14 +118,6 @@ const std::vector<SchemaObject>& OurSchema() {
   return objects;
 }
 
-// Names read from a database go into one-line messages.
-std::string Visible(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  }
-  return text;
-}
-
 // The first way in which the objects differ from the store's; empty when they do not.
 std::string SchemaDifference(const std::vector<SchemaObject>& objects) {
   const std::vector<SchemaObject>& ours = OurSchema();
@@ -134,7 +127,8 @@ std::string SchemaDifference(const std::vector<SchemaObject>& objects) {
     });
   };
   for (const SchemaObject& object : objects) {
-    const std::string what = object.type + " " + Visible(object.name);
+    // Names read from a database go into one-line messages.
+    const std::string what = object.type + " " + TerminalLine(object.name);
     const auto own = named(ours, object);
     if (own == ours.end()) return "it holds the " + what + ", which the store does not make";
     if (!(*own == object)) return "its " + what + " is not the store's";
