@@ -5,6 +5,7 @@
 
 #include "guide_error.h"
 #include "platform/ascii_case.h"
+#include "platform/portable/emulated_windows.h"
 #include "settings/prefs_record.h"
 
 // How the guide writes its fenced blocks:
@@ -46,8 +47,8 @@ constexpr std::string_view kBoxEnd = "\":";
 constexpr std::string_view kIndent = "  ";
 constexpr std::string_view kStandardSeparator = kDefaultSeparatorToken;
 constexpr std::size_t kLongestSeparator = kPrefTextSize - 1;
-// A native session's clock starts at 600000 ms; each later box moves it 100 seconds on.
-constexpr long kFirstClockMs = 600000;
+// Each box after the first moves the session's clock 100 seconds on from where hosts start it.
+constexpr long kFirstClockMs = serix::portable::kStartingTickCount;
 constexpr long kClockStepMs = 100000;
 
 bool IsAsciiLetter(char c) {
