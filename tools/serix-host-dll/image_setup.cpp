@@ -22,10 +22,20 @@ std::string Hex(std::uint32_t value) {
   return text;
 }
 
-// A name from the module, cut for a message.
+// A name from the module, cut and with its control bytes escaped, for a message of one line.
 std::string Shown(std::string_view name) {
-  return name.size() <= kMaxShownName ? std::string(name)
-                                      : std::string(name.substr(0, kMaxShownName)) + "...";
+  std::string shown;
+  for (const char c : name.substr(0, kMaxShownName)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shown += c;
+      continue;
+    }
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+    shown += escaped;
+  }
+  return name.size() > kMaxShownName ? shown + "..." : shown;
 }
 
 // Type 3 (the whole 32-bit word) is the only one i386 modules are linked with; type 0 pads a
