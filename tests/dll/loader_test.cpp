@@ -34,7 +34,7 @@ std::string Environment(const char* name) {
   return value != nullptr ? value : "";
 }
 
-// A module's file with what the rows need to damage it.
+// A module's file with what the rows need to damage it; at() checks each access's last byte.
 struct ModuleBytes {
   std::vector<std::uint8_t> bytes;
 
@@ -288,7 +288,8 @@ TEST_P(DamagedModuleTest, IsRefusedWithItsReasonOrLoads) {
 std::string RowName(const testing::TestParamInfo<DamagedModule>& row) {
   std::string name = row.param.name;
   std::replace_if(
-      name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+      name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
+      '_');
   return name;
 }
 
