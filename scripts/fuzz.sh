@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (preset "fuzz") and runs each for SECONDS (default 60), starting
-# from its committed seed corpus under fuzz/corpus/<target>/.
+# from its committed seed corpus under fuzz/corpus/<target>/; fuzz-pe-image starts from the win32
+# build's Serix.fmx too (SERIX_FMX names another; built first when missing).
 #
 #   scripts/fuzz.sh [SECONDS]
 #
@@ -17,8 +18,19 @@ build="${SERIX_FUZZ_BUILD_DIR:-$root/build/fuzz}"
 cd "$root"
 cmake --preset fuzz -B "$build" >/dev/null || exit 1
 
-targets=(fuzz-entry fuzz-session fuzz-range-writer)
+targets=(fuzz-entry fuzz-session fuzz-range-writer fuzz-pe-image)
 cmake --build "$build" -j2 --target "${targets[@]}" || exit 1
+
+# The module the PE reader's fuzzing starts from: a build output, so never committed.
+serix_fmx="${SERIX_FMX:-$root/build/win32/Serix.fmx}"
+if [ -z "${SERIX_FMX:-}" ] && [ ! -f "$serix_fmx" ]; then
+  echo "== building $serix_fmx for fuzz-pe-image's seeds" >&2
+  { cmake --preset win32 && cmake --build --preset win32 --target serix_fmx; } \
+    >"$build/serix_fmx-build.log" 2>&1 || { tail -n 30 "$build/serix_fmx-build.log" >&2; exit 1; }
+fi
+[ -f "$serix_fmx" ] || { echo "fuzz: no module at $serix_fmx" >&2; exit 1; }
+mkdir -p "$build/fuzz-corpus/fuzz-pe-image"
+cp "$serix_fmx" "$build/fuzz-corpus/fuzz-pe-image/Serix.fmx"
 
 status=0
 for target in "${targets[@]}"; do

@@ -5,8 +5,8 @@
 #   scripts/setup-deps.sh web      also the WebAssembly build (emscripten), Node.js with npm and
 #                                  Chromium, for serix-host.js and the playground page's tests
 #   scripts/setup-deps.sh i386     also the 32-bit x86 build (g++-multilib, GoogleTest's
-#                                  sources) and qemu-i386 for machines that run no 32-bit
-#                                  programs
+#                                  sources), qemu-i386 for machines that run no 32-bit
+#                                  programs, and clang and MinGW-w64 for the loader's tests
 #   scripts/setup-deps.sh all      also the Windows cross builds (32-bit, and 64-bit for
 #                                  machines that run no 32-bit programs), the release package,
 #                                  Wine, fuzzing, coverage, xmllint for the test command's
@@ -21,7 +21,9 @@ profile="${1:-all}"
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev
           libsqlite3-dev libcmark-dev cmark libxml2-dev)
 web_packages=(emscripten nodejs chromium)
-i386_packages=(g++-multilib googletest qemu-user)
+# clang and MinGW-w64 beside: the loader's tests build a Windows module of their own (clang
+# compiles its thread_local into the TLS directory, which MinGW-w64's GCC emulates instead).
+i386_packages=(g++-multilib googletest qemu-user clang g++-mingw-w64-i686)
 # npm comes with some builds of Node.js and as a package of its own with Debian's.
 command -v npm >/dev/null || web_packages+=(npm)
 case "$profile" in

@@ -121,7 +121,7 @@ int WINAPI_STANDIN VirtualProtect(void* address, Dword size, Dword protection, D
 // --- USER32 ----------------------------------------------------------------------------------
 
 int WINAPI_STANDIN LoadStringA(void* /*instance*/, Dword id, char* buffer, int size) {
-  return LoadModuleString(id, buffer, size);
+  return LoadModuleString(LoadedResources(), id, buffer, size);
 }
 
 int WINAPI_STANDIN MessageBeep(Dword type) {

@@ -5,8 +5,6 @@
 #include <span>
 #include <vector>
 
-#include "pe_image.h"
-
 namespace serix::host::dll {
 namespace {
 
@@ -138,12 +136,13 @@ std::string CodePageText(std::u16string_view units) {
   return bytes;
 }
 
-int LoadModuleString(std::uint32_t id, char* buffer, int bufferSize) {
+int LoadModuleString(const ModuleResources& resources, std::uint32_t id, char* buffer,
+                     int bufferSize) {
   if (bufferSize == 0) return -1;
   if (buffer == nullptr || bufferSize < 0) return 0;
   const std::uint32_t shortId = id & 0xFFFF;
   const std::optional<std::u16string> units = BlockString(
-      ModuleResource(kStringType, shortId / kStringsPerBlock + 1), shortId % kStringsPerBlock);
+      resources.Find(kStringType, shortId / kStringsPerBlock + 1), shortId % kStringsPerBlock);
   std::string text = units ? CodePageText(*units) : std::string();
   const std::size_t copied = std::min(text.size(), static_cast<std::size_t>(bufferSize - 1));
   std::memcpy(buffer, text.data(), copied);
@@ -151,11 +150,11 @@ int LoadModuleString(std::uint32_t id, char* buffer, int bufferSize) {
   return static_cast<int>(copied);
 }
 
-std::map<std::uint32_t, std::string> ModuleStringTable() {
+std::map<std::uint32_t, std::string> ModuleStringTable(const ModuleResources& resources) {
   std::map<std::uint32_t, std::string> strings;
-  for (const std::uint32_t block : ModuleResourceNames(kStringType)) {
+  for (const std::uint32_t block : resources.Names(kStringType)) {
     if (block == 0 || block > 0x1000) continue;  // blocks 1 to 4096 hold ids 0 to 65535
-    const std::span<const std::uint8_t> bytes = ModuleResource(kStringType, block);
+    const std::span<const std::uint8_t> bytes = resources.Find(kStringType, block);
     for (std::uint32_t index = 0; index < kStringsPerBlock; ++index) {
       const std::optional<std::u16string> units = BlockString(bytes, index);
       if (units && !units->empty()) {
@@ -166,8 +165,8 @@ std::map<std::uint32_t, std::string> ModuleStringTable() {
   return strings;
 }
 
-std::optional<VersionBlock> ModuleVersionBlock(std::string& why) {
-  const std::span<const std::uint8_t> bytes = ModuleResource(kVersionType, 1);
+std::optional<VersionBlock> ModuleVersionBlock(const ModuleResources& resources, std::string& why) {
+  const std::span<const std::uint8_t> bytes = resources.Find(kVersionType, 1);
   std::size_t next = 0;
   const std::optional<VersionNode> root = NodeAt(bytes, next);
   if (!root) {

@@ -77,11 +77,11 @@ void ShutdownPlatform() {
 }
 
 std::map<std::uint32_t, std::string> ModuleStrings(const PluginModule& /*plugin*/) {
-  return dll::ModuleStringTable();
+  return dll::ModuleStringTable(dll::LoadedResources());
 }
 
 std::optional<VersionBlock> ModuleVersion(const PluginModule& /*plugin*/, std::string& why) {
-  return dll::ModuleVersionBlock(why);
+  return dll::ModuleVersionBlock(dll::LoadedResources(), why);
 }
 
 }  // namespace serix::host

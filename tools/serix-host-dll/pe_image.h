@@ -10,9 +10,9 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
-#include <vector>
+
+#include "pe_resources.h"
 
 namespace serix::host::dll {
 
@@ -22,9 +22,10 @@ struct LoadedModule {
   void* entry = nullptr;  // the export asked for at load
 };
 
-// Loads the module in `path` and looks up its export `exportName`; false, saying why, when the
-// file is no PE32 i386 DLL this host can load, imports what this host does not provide, lacks
-// the export or its start-up fails. Unloads any module loaded before.
+// Loads the module in `path` and looks up its export `exportName`; false, saying why in one
+// line, when the path names no regular file, the file is no PE32 i386 DLL or a damaged one
+// (pe_headers.h, image_setup.h), imports what this host does not provide, lacks the export or
+// its start-up fails. Unloads any module loaded before.
 bool LoadModule(const std::string& path, const char* exportName, LoadedModule& module,
                 std::string& why);
 // Runs the detach notifications and unmaps the module; nothing when none is loaded.
@@ -32,10 +33,8 @@ void UnloadModule();
 // The loaded module, or null.
 const LoadedModule* CurrentModule();
 
-// A resource of the loaded module by type and integer name, in the first language it has;
-// empty when missing. The ids of every integer-named resource of a type, in stored order.
-std::span<const std::uint8_t> ModuleResource(std::uint32_t type, std::uint32_t name);
-std::vector<std::uint32_t> ModuleResourceNames(std::uint32_t type);
+// The loaded module's resources, read through its image view; none when no module is loaded.
+ModuleResources LoadedResources();
 
 // The loaded module's pages as Windows' VirtualQuery and VirtualProtect see them, with
 // Windows' PAGE_* protections. Region: from address's page, the pages of equal protection.
