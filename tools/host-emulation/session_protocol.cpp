@@ -13,6 +13,7 @@
 #include "function_names.h"
 #include "host_platform.h"
 #include "platform/registry_types.h"
+#include "range/range_request.h"
 #include "regedit4.h"
 #include "terminal_text.h"
 
@@ -357,6 +358,25 @@ Response ReadRange(Session& session, const Json& request) {
   return response;
 }
 
+Response ReadParametersOf(Session& session, const Json& request) {
+  const std::string argument = OptionalBytes(request, "arg");
+  // No function of the plug-in reads more parameters than Serx-CreateRange.
+  const auto count = static_cast<int>(
+      WholeNumber(Need(request, "count", "read_parameters"), "\"count\"", 1, kRangeParameterCount));
+  ParameterReading reading;
+  std::string why;
+  Check(ReadParameters(session.host(), argument, count, reading, why), why);
+  Response parameters = Response::array();
+  for (const std::string& parameter : reading.parameters) {
+    parameters.push_back(BytesToCodePoints(parameter));
+  }
+  Response response;
+  response["separator"] = BytesToCodePoints(reading.separator);
+  response["parameters"] = std::move(parameters);
+  AddUnexpectedMessages(response, reading.effects);
+  return response;
+}
+
 Response Strings(Session& session, const Json& /*request*/) {
   Response strings = Response::object();
   for (const auto& [id, text] : ModuleStrings(session.plugin())) {
@@ -535,6 +555,7 @@ constexpr Entry<Response (*)(Session&, const Json&)> kOps[] = {
     {"capabilities", Capabilities}, {"initialise", Initialise}, {"event", Event},
     {"function", Function},         {"read_range", ReadRange},  {"strings", Strings},
     {"version", Version},           {"registry", Registry},     {"clock", Clock},
+    {"read_parameters", ReadParametersOf},
 };
 
 Response Answer(Session& session, const Json& request) {
