@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <istream>
 #include <limits>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
@@ -15,14 +14,11 @@
 #include "platform/registry_types.h"
 #include "range/range_request.h"
 #include "regedit4.h"
+#include "session_json.h"
 #include "terminal_text.h"
 
 namespace serix::host {
 namespace {
-
-using Json = nlohmann::json;
-// Responses keep their fields in the order the protocol lists them.
-using Response = nlohmann::ordered_json;
 
 // A request the host cannot honour; its message becomes the response's "error".
 class RequestError : public std::runtime_error {
@@ -106,23 +102,14 @@ Json ParseRequest(std::string_view line) {
   if (line.size() > kMaxRequestLength) Refuse("request longer than 16 MiB");
   if (const std::optional<std::string> fault = ShapeFault(line)) Refuse(*fault);
   Json request;
-  try {
-    request = Json::parse(line.begin(), line.end());
-  } catch (const Json::exception& error) {
-    // "[json.exception.parse_error.101] parse error at ...": the bracketed tag says nothing.
-    std::string_view reason = error.what();
-    if (const auto tagEnd = reason.find("] "); tagEnd != std::string_view::npos) {
-      reason.remove_prefix(tagEnd + 2);
-    }
-    Refuse("not valid JSON: " + std::string(reason));
-  }
+  std::string reason;
+  if (!ParseJson(line, request, reason)) Refuse("not valid JSON: " + reason);
   if (!request.is_object()) Refuse("a request must be a JSON object");
   return request;
 }
 
 const Json* Find(const Json& object, std::string_view name) {
-  const auto found = object.find(name);
-  return found == object.end() ? nullptr : &*found;
+  return FindMember(object, name);
 }
 
 const Json& Need(const Json& object, const char* name, std::string_view op) {
@@ -552,9 +539,15 @@ Response Clock(Session& /*session*/, const Json& request) {
 }
 
 constexpr Entry<Response (*)(Session&, const Json&)> kOps[] = {
-    {"capabilities", Capabilities}, {"initialise", Initialise}, {"event", Event},
-    {"function", Function},         {"read_range", ReadRange},  {"strings", Strings},
-    {"version", Version},           {"registry", Registry},     {"clock", Clock},
+    {"capabilities", Capabilities},
+    {"initialise", Initialise},
+    {"event", Event},
+    {"function", Function},
+    {"read_range", ReadRange},
+    {"strings", Strings},
+    {"version", Version},
+    {"registry", Registry},
+    {"clock", Clock},
     {"read_parameters", ReadParametersOf},
 };
 
