@@ -1,28 +1,52 @@
 // The plug-in's own code in WebAssembly, with the host emulation of serix-host around it,
 // reached through the session protocol of serix-host (docs/host.md): one request line in, one
-// response line out (page_session.cpp). Every result, message box, reading of an argument and
-// registry value the page shows comes from here. The protocol's texts are strings whose
-// character codes are the bytes; the page's own texts go in and come out as bytes.
+// response line out (page_session.cpp). Every result, message box, reading of an argument,
+// registry value and figure of the plug-in the page shows comes from here. The protocol's texts
+// are strings whose character codes are the bytes; the page's own texts go in and come out as
+// bytes.
 var SerixCore = (function () {
   "use strict";
 
   var CLOCK_STEP = 10000;
 
+  // A byte text is made once for the bytes of an argument, which the page sends several times.
+  var lastBytes = null;
+  var lastText = "";
+
   function byteText(bytes) {
+    if (bytes === lastBytes) return lastText;
     var parts = [];
     for (var at = 0; at < bytes.length; at += 8192) {
       parts.push(String.fromCharCode.apply(null, bytes.subarray(at, at + 8192)));
     }
-    return parts.join("");
+    lastBytes = bytes;
+    lastText = parts.join("");
+    return lastText;
   }
 
-  function bytesOf(text) {
-    return Uint8Array.from(text, function (ch) { return ch.charCodeAt(0); });
+  // The bytes of a text whose character codes are bytes, each moved up by `shift`: a byte text
+  // of the protocol, or the WebAssembly the page carries (assemble_page.js).
+  function bytesOf(text, shift) {
+    var bytes = new Uint8Array(text.length);
+    for (var i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i) - (shift || 0);
+    return bytes;
   }
+
+  // A request the session refused, with its reason.
+  function SessionError(message) {
+    this.name = "SessionError";
+    this.message = message;
+  }
+  SessionError.prototype = Object.create(Error.prototype);
 
   function open(module) {
     var encoder = new TextEncoder();
     var decoder = new TextDecoder();
+
+    function responseAt(at) {
+      var end = module.HEAPU8.indexOf(0, at);
+      return JSON.parse(decoder.decode(module.HEAPU8.subarray(at, end)));
+    }
 
     // The response to one request, both as objects.
     function request(message) {
@@ -30,9 +54,7 @@ var SerixCore = (function () {
       var at = module._malloc(line.length + 1);
       try {
         module.HEAPU8.set(line, at);
-        var answer = module._serix_request(at, line.length);
-        var end = module.HEAPU8.indexOf(0, answer);
-        return JSON.parse(decoder.decode(module.HEAPU8.subarray(answer, end)));
+        return responseAt(module._serix_request(at, line.length));
       } finally {
         module._free(at);
       }
@@ -40,24 +62,27 @@ var SerixCore = (function () {
 
     function ask(message) {
       var response = request(message);
-      if (response.error !== undefined) throw new Error(response.error);
+      if (response.error !== undefined) throw new SessionError(response.error);
       return response;
     }
 
-    if (ask({ op: "initialise", version: 4 }).answer !== 4) {
+    var facts = responseAt(module._serix_facts());
+    if (facts.error !== undefined || ask({ op: "initialise", version: 4 }).answer !== 4) {
       throw new Error("the plug-in did not start");
     }
     // The clock moves on ten seconds before every call, so each try stands for a moment of its
     // own and the range warning, shown at most once in five seconds, shows whenever asked for.
-    var clock = 600000;
+    var clock = facts.clock;
 
     return {
       request: request,
+      // The plug-in's figures (page_session.cpp).
+      facts: facts,
 
       // { wrote, result, messages: [{caption, text}] }: whether the plug-in wrote a result,
       // its bytes, and the message boxes the call showed.
       call: function (functionName, argumentBytes) {
-        clock += CLOCK_STEP;
+        clock = (clock + CLOCK_STEP) >>> 0;
         ask({ op: "clock", ms: clock });
         var response = ask({ op: "function", name: functionName, arg: byteText(argumentBytes) });
         return {
@@ -67,6 +92,14 @@ var SerixCore = (function () {
             return { caption: bytesOf(alert.caption), text: bytesOf(alert.text) };
           }),
         };
+      },
+
+      // { separator, parameters }: the token the plug-in splits at and the first `count`
+      // parameters as it holds them, as bytes.
+      readParameters: function (argumentBytes, count) {
+        var read = ask({ op: "read_parameters", arg: byteText(argumentBytes), count: count });
+        return { separator: bytesOf(read.separator),
+                 parameters: read.parameters.map(function (p) { return bytesOf(p); }) };
       },
 
       // How Serx-CreateRange reads the argument (the "read_range" response), its texts as
@@ -90,12 +123,6 @@ var SerixCore = (function () {
         ask({ op: "registry", set: values });
       },
 
-      // The bytes of a REG_SZ value, or null.
-      registryText: function (name) {
-        var value = ask({ op: "registry", get: true }).values[name];
-        return typeof value === "string" ? bytesOf(value) : null;
-      },
-
       // The value as a REGEDIT4 file's bytes.
       regFile: function (name) {
         return bytesOf(ask({ op: "registry", export: [name] }).file);
@@ -103,7 +130,7 @@ var SerixCore = (function () {
     };
   }
 
-  return { open: open };
+  return { open: open, bytesOf: bytesOf, SessionError: SessionError };
 })();
 
 if (typeof module !== "undefined") module.exports = SerixCore;
