@@ -84,15 +84,22 @@ char ShortEscape(std::uint32_t code) {
   }
 }
 
+bool Printable(char c) {
+  return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+}
+
 void DumpString(std::string& out, std::string_view text) {
   out += '"';
   for (std::size_t at = 0; at < text.size();) {
+    // Printable characters a run at a time; the others one by one.
+    const std::size_t first = at;
+    while (at < text.size() && Printable(text[at])) ++at;
+    out.append(text.substr(first, at - first));
+    if (at == text.size()) break;
     const std::uint32_t code = NextCodePoint(text, at);
     if (const char letter = ShortEscape(code)) {
       out += '\\';
       out += letter;
-    } else if (code >= 0x20 && code < 0x7F) {
-      out += static_cast<char>(code);
     } else if (code < 0x10000) {
       AppendEscaped(out, code);
     } else {
@@ -405,28 +412,30 @@ class Reader {
     return length;
   }
 
+  // A string's text: runs of characters that stand for themselves are appended at once, so that
+  // a text of megabytes costs no call per character.
   bool ReadString(std::string& out) {
     ++at_;
     for (;;) {
+      const std::size_t first = at_;
+      while (!AtEnd()) {
+        const auto c = static_cast<unsigned char>(text_[at_]);
+        if (c >= 0x80) {
+          const std::size_t length = Utf8Length();
+          if (length == 0) return Fail("ill-formed UTF-8");
+          at_ += length;
+        } else if (c >= 0x20 && c != '"' && c != '\\') {
+          ++at_;
+        } else {
+          break;
+        }
+      }
+      out.append(text_.substr(first, at_ - first));
       if (AtEnd()) return Fail("the string does not end");
-      const auto c = static_cast<unsigned char>(text_[at_]);
-      if (c == '"') {
-        ++at_;
-        return true;
-      }
-      if (c < 0x20) return Fail("a control character in a string");
-      if (c == '\\') {
-        ++at_;
-        if (!ReadEscape(out)) return false;
-      } else if (c < 0x80) {
-        out += static_cast<char>(c);
-        ++at_;
-      } else {
-        const std::size_t length = Utf8Length();
-        if (length == 0) return Fail("ill-formed UTF-8");
-        out.append(text_.substr(at_, length));
-        at_ += length;
-      }
+      const char c = text_[at_++];
+      if (c == '"') return true;
+      if (c != '\\') return Fail("a control character in a string");
+      if (!ReadEscape(out)) return false;
     }
   }
 
