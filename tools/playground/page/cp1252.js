@@ -43,12 +43,19 @@ var Cp1252 = (function () {
   function decode(bytes) {
     var parts = [];
     for (var at = 0; at < bytes.length; at += 8192) {
-      var codes = [];
-      var end = Math.min(bytes.length, at + 8192);
-      for (var i = at; i < end; i++) codes.push(codePointOfByte(bytes[i]));
+      var codes = new Uint16Array(Math.min(8192, bytes.length - at));
+      for (var i = 0; i < codes.length; i++) codes[i] = codePointOfByte(bytes[at + i]);
       parts.push(String.fromCharCode.apply(null, codes));
     }
     return parts.join("");
+  }
+
+  // The text as the plug-in gets it: each character the code page lacks as "?"; `missing` as
+  // for encode.
+  function passed(text, missing) {
+    var found = missing || [];
+    var bytes = encode(text, found);
+    return found.length ? decode(bytes) : text;
   }
 
   // "U+1F600" for people.
@@ -56,7 +63,7 @@ var Cp1252 = (function () {
     return "U+" + ch.codePointAt(0).toString(16).toUpperCase().padStart(4, "0");
   }
 
-  return { encode: encode, decode: decode, codePointName: codePointName,
+  return { encode: encode, decode: decode, passed: passed, codePointName: codePointName,
            inPlaceOfMissing: String.fromCharCode(IN_PLACE_OF_MISSING) };
 })();
 

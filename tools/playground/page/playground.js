@@ -102,7 +102,7 @@
     return names.map(function (name, i) {
       if (typed[i] === undefined) return "";
       var missing = [];
-      var passed = Cp1252.decode(Cp1252.encode(typed[i], missing));
+      var passed = Cp1252.passed(typed[i], missing);
       var reads = ": it reads " + (read[i] === "" ? "nothing" : quoted(read[i])) + ".";
       var note;
       if (passed === read[i]) {
@@ -584,7 +584,8 @@
     var missing = [];
     var bytes = Cp1252.encode(argument, missing);
     if (writtenBy === "argument") written = splitParameters(argument, form.count);
-    remember(argument);
+    // The address after the frame that shows the call: the browser takes its time over it.
+    setTimeout(function () { remember(argument); }, 0);
     $("result-notices").replaceChildren();
     var notes = argumentNotes(argument, missing);
     var reading = null;

@@ -9,19 +9,12 @@ var SerixCore = (function () {
 
   var CLOCK_STEP = 10000;
 
-  // A byte text is made once for the bytes of an argument, which the page sends several times.
-  var lastBytes = null;
-  var lastText = "";
-
   function byteText(bytes) {
-    if (bytes === lastBytes) return lastText;
     var parts = [];
     for (var at = 0; at < bytes.length; at += 8192) {
       parts.push(String.fromCharCode.apply(null, bytes.subarray(at, at + 8192)));
     }
-    lastBytes = bytes;
-    lastText = parts.join("");
-    return lastText;
+    return parts.join("");
   }
 
   // The bytes of a text whose character codes are bytes, each moved up by `shift`: a byte text
@@ -48,20 +41,37 @@ var SerixCore = (function () {
       return JSON.parse(decoder.decode(module.HEAPU8.subarray(at, end)));
     }
 
-    // The response to one request, both as objects.
-    function request(message) {
+    // The "arg" of a request as UTF-8 JSON, made once for the bytes of an argument, which the
+    // page sends several times: a paste of megabytes is turned into JSON once.
+    var lastArgument = null;
+    var lastArgumentJson = null;
+
+    function argumentJson(bytes) {
+      if (bytes !== lastArgument) {
+        lastArgumentJson = encoder.encode(',"arg":' + JSON.stringify(byteText(bytes)) + "}");
+        lastArgument = bytes;
+      }
+      return lastArgumentJson;
+    }
+
+    // The response to one request, both as objects; `argumentBytes`, when given, is its "arg".
+    function request(message, argumentBytes) {
       var line = encoder.encode(JSON.stringify(message));
-      var at = module._malloc(line.length + 1);
+      var tail = argumentBytes ? argumentJson(argumentBytes) : null;
+      var head = tail ? line.subarray(0, line.length - 1) : line; // without its closing brace
+      var size = head.length + (tail ? tail.length : 0);
+      var at = module._malloc(size + 1);
       try {
-        module.HEAPU8.set(line, at);
-        return responseAt(module._serix_request(at, line.length));
+        module.HEAPU8.set(head, at);
+        if (tail) module.HEAPU8.set(tail, at + head.length);
+        return responseAt(module._serix_request(at, size));
       } finally {
         module._free(at);
       }
     }
 
-    function ask(message) {
-      var response = request(message);
+    function ask(message, argumentBytes) {
+      var response = request(message, argumentBytes);
       if (response.error !== undefined) throw new SessionError(response.error);
       return response;
     }
@@ -84,7 +94,7 @@ var SerixCore = (function () {
       call: function (functionName, argumentBytes) {
         clock = (clock + CLOCK_STEP) >>> 0;
         ask({ op: "clock", ms: clock });
-        var response = ask({ op: "function", name: functionName, arg: byteText(argumentBytes) });
+        var response = ask({ op: "function", name: functionName }, argumentBytes);
         return {
           wrote: response.touched,
           result: response.touched ? bytesOf(response.result) : null,
@@ -97,7 +107,7 @@ var SerixCore = (function () {
       // { separator, parameters }: the token the plug-in splits at and the first `count`
       // parameters as it holds them, as bytes.
       readParameters: function (argumentBytes, count) {
-        var read = ask({ op: "read_parameters", arg: byteText(argumentBytes), count: count });
+        var read = ask({ op: "read_parameters", count: count }, argumentBytes);
         return { separator: bytesOf(read.separator),
                  parameters: read.parameters.map(function (p) { return bytesOf(p); }) };
       },
@@ -105,7 +115,7 @@ var SerixCore = (function () {
       // How Serx-CreateRange reads the argument (the "read_range" response), its texts as
       // bytes.
       readRange: function (argumentBytes) {
-        var read = ask({ op: "read_range", arg: byteText(argumentBytes) });
+        var read = ask({ op: "read_range" }, argumentBytes);
         ["prefix", "suffix"].forEach(function (name) {
           if (name in read) read[name] = bytesOf(read[name]);
         });
