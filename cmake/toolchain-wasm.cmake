@@ -16,5 +16,8 @@ set(CMAKE_CXX_LINKER_LAUNCHER ${serix_node_path})
 set(CMAKE_CXX_FLAGS_INIT "-fexceptions")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-fexceptions")
 
+# The wasm preset builds for size (-Oz, link-time optimisation): the playground page carries
+# the WebAssembly inside itself (docs/performance.md).
+
 # ctest runs serix-host.js with plain Node.
 set(CMAKE_CROSSCOMPILING_EMULATOR node CACHE FILEPATH "Runs the build's programs" FORCE)

@@ -12,7 +12,6 @@ namespace {
 constexpr char kPaddingOption[] = "-padding";
 constexpr char kPlainFormat[] = "%ld";
 constexpr char kWidestFormat[] = "%0100ld";
-constexpr int kMaxPaddingWidth = 100;
 // At most this many characters after the option word are looked at for the width.
 constexpr int kPaddingTextLimit = 999;
 

@@ -8,6 +8,8 @@ namespace serix {
 
 // Buffers for one number format, terminator included.
 inline constexpr int kNumberFormatSize = 100;
+// "-padding" pads numbers to at most this many characters (the widest format, "%0100ld").
+inline constexpr int kMaxPaddingWidth = 100;
 
 // Date orders: 0 numbers, 1 month first, 2 day first.
 inline constexpr int kDateOrderNone = 0;

@@ -12,10 +12,21 @@
 "use strict";
 const test = require("node:test");
 const assert = require("node:assert/strict");
+const fs = require("node:fs");
+const path = require("node:path");
 const { NativeHost } = require("./lib/native-host");
+const { expand } = require("./lib/expect");
 const SerixCore = require("../../tools/playground/page/serix_core.js");
 
 const CALLS = 3000;
+
+// The page's module with its WebAssembly handed over, as the page hands it (emscripten's own
+// loading would fetch the file, which Node's fetch does not do for a path).
+function loadPageModule() {
+  const createSerixModule = require(process.env.SERIX_PAGE_MODULE);
+  const binary = fs.readFileSync(process.env.SERIX_PAGE_MODULE.replace(/\.js$/, ".wasm"));
+  return createSerixModule({ wasmBinary: binary });
+}
 
 // A small generator of its own, so that a failure can be run again from its seed.
 function random(seed) {
@@ -49,9 +60,8 @@ function drawCall({ next, pick }, separator) {
 
 test("the page's module and serix-host.js give the native host's answers, byte for byte",
   async () => {
-  const createSerixModule = require(process.env.SERIX_PAGE_MODULE);
   // The page's own way into the module; it starts the plug-in, and fails unless it answers 4.
-  const core = SerixCore.open(await createSerixModule());
+  const core = SerixCore.open(await loadPageModule());
   const host = new NativeHost(process.env.SERIX_NATIVE_HOST);
   const hostJs = new NativeHost(["node", process.env.SERIX_HOST_JS]);
   // Every request to the three hosts; all must answer as the native host does.
@@ -77,11 +87,46 @@ test("the page's module and serix-host.js give the native host's answers, byte f
       clock += 10000; // the page moves its clock on so before every call
       await ask({ op: "clock", ms: clock });
       if (name === "Serx-CreateRange") await ask({ op: "read_range", arg });
+      await ask({ op: "read_parameters", arg, count: 1 + Math.floor(draw.next() * 6) });
       const answer = await ask({ op: "function", name, arg });
       assert.equal(answer.error, undefined, `call ${i} of seed ${seed}: ${name}`);
     }
   } finally {
     host.close();
     hostJs.close();
+  }
+});
+
+// The page's module reads its requests with a JSON reader of its own: every request line of the
+// session's acceptance file of errors, sent as it stands to both, gets the native host's answer
+// (a refusal's wording aside).
+test("the page's module answers the session's error cases as the native host does", async () => {
+  const module = await loadPageModule();
+  const encoder = new TextEncoder();
+  const send = (line) => {
+    const bytes = encoder.encode(line);
+    const at = module._malloc(bytes.length + 1);
+    module.HEAPU8.set(bytes, at);
+    const answer = module._serix_request(at, bytes.length);
+    module._free(at);
+    return JSON.parse(new TextDecoder().decode(module.HEAPU8.subarray(answer, module.HEAPU8.indexOf(0, answer))));
+  };
+  const host = new NativeHost(process.env.SERIX_NATIVE_HOST);
+  const file = path.join(__dirname, "../acceptance/session_errors.jsonl");
+  try {
+    for (const line of fs.readFileSync(file, "utf8").split("\n")) {
+      if (!line.trim() || line.startsWith("#")) continue;
+      const entry = JSON.parse(line);
+      const request = "send" in entry ? expand(entry.send) : JSON.stringify(expand(entry.request));
+      const [answer, fromPage] = [await host.send(request), send(request)];
+      const what = request.slice(0, 120);
+      if ("error" in answer) {
+        assert.equal(typeof fromPage.error, "string", what);
+      } else {
+        assert.deepEqual(fromPage, answer, what);
+      }
+    }
+  } finally {
+    host.close();
   }
 });

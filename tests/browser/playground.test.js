@@ -18,9 +18,11 @@ const http = require("node:http");
 const path = require("node:path");
 const { pathToFileURL } = require("node:url");
 
+const Calculation = require("../../tools/playground/page/calculation.js");
 const { launch, openPage } = require("./lib/chromium");
 const { NativeHost } = require("./lib/native-host");
 const { expand, textMatches } = require("./lib/expect");
+const { readCall } = require("./lib/filemaker-text");
 const ui = require("./lib/playground-page");
 
 const release = process.env.SERIX_RELEASE_DIR;
@@ -138,7 +140,12 @@ test("calls typed into the form and into the argument give the native host's res
             : { options: { versionNumber: found }, texts: {} });
         const fromForm = await checkShown(page, response, read, what + " (form)");
         assert.equal(fromForm.argument, asShown(argument), what + ": the form writes the argument");
-        if (entry.calculation) assert.equal(fromForm.calculation, entry.calculation, what);
+        for (const [version, calculation] of Object.entries(entry.calculation || {})) {
+          await ui.choose(page, "version", Calculation.versionName(version));
+          await ui.settle(page);
+          assert.equal((await ui.shown(page)).calculation, calculation, what + ": " + version);
+        }
+        if (entry.calculation) await ui.choose(page, "version", Calculation.versionName("4-6"));
 
         await ui.typeInto(page, "argument", argument);
         await ui.settle(page);
@@ -192,6 +199,163 @@ test("the form follows the plug-in's reading of arguments it reads otherwise tha
     assert.deepEqual(page.errors, []);
     await page.close();
   });
+
+// The page's form against the native host's reading of the page's own argument, split at the
+// separator `token` (a byte text): the parameters as the plug-in holds them, the range's options,
+// and for Serx-Options and Serx-Version whether the plug-in finds the option word.
+async function checkFormIsReading(page, host, token, what) {
+  const name = await ui.value(page, "function");
+  const arg = await ui.encode(page, (await ui.value(page, "argument")).replace(/\n/g, "\r"));
+  await host.request({ op: "registry", set: { SeparatorToken: token } });
+  const count = { "Serx-CreateRange": 6, "Serx-Options": 2, "Serx-Version": 1 }[name];
+  const { parameters } = await host.request({ op: "read_parameters", arg, count });
+  const texts = [];
+  for (const parameter of parameters) texts.push(asShown(await ui.decode(page, parameter)));
+  if (name === "Serx-CreateRange") {
+    await checkRangeForm(page, await host.request({ op: "read_range", arg }), what);
+    for (const [i, field] of ["prefix", "start", "step", "end", "suffix"].entries()) {
+      assert.equal(asShown(await ui.value(page, field)), texts[i + 1], what + ": " + field);
+    }
+  } else {
+    const { result } = await host.request({ op: "function", name, arg });
+    const box = name === "Serx-Options" ? "setWarning" : "versionNumber";
+    assert.equal(await ui.checked(page, box), result === "0" || result === "1100", what + ": " + box);
+    if (name === "Serx-Options") assert.equal(asShown(await ui.value(page, "warningText")), texts[1]);
+  }
+}
+
+test("after every edit the form is the plug-in's reading, and says where it differs", async () => {
+  const page = await openPage(browser);
+  const host = new NativeHost(process.env.SERIX_NATIVE_HOST);
+  const call = (f, a) => pageUrl + "#f=" + f + "&a=" + encodeURIComponent(a);
+  // From a link, edits in order ([control, text typed]); the note expected beside a control;
+  // the argument the form then writes, where it matters.
+  const emoji = "-DateDDMMYYYY -noreturnatend|Due \u{1F600} |730120|1|730122|";
+  const cases = [
+    { url: pageUrl, edits: [["separator", "-"]], noted: "padding", note: /words: it reads nothing/ },
+    { url: pageUrl, edits: [["separator", "1"]], noted: "step",
+      note: /separator “1”.*Empty: the plug-in stops reading here/ },
+    { url: call("Serx-Version", "-getversionnumber"), edits: [["separator", "-"]],
+      noted: "versionNumber", note: /separator “-”/ },
+    { url: call("Serx-Options", "-setwarningdialogtext|Careful"), edits: [["separator", "t"]],
+      noted: "setWarning", note: /separator “t”.*reads “-se”/ },
+    { url: pageUrl, edits: [["argument", emoji]], noted: "prefix",
+      note: /no “\u{1F600}” \(U\+1F600\): the plug-in gets “\?”/u },
+    { url: pageUrl, edits: [["argument", emoji], ["prefix", "Due "]], noted: "prefix", note: /^$/,
+      argument: "-DateDDMMYYYY -noreturnatend|Due |730120|1|730122|" },
+    { url: call("Serx-Options", "-setwarningdialogtext|Warn \u{1F600}"), edits: [],
+      noted: "setWarning", note: /^$/ },
+    { url: pageUrl, edits: [["prefix", "a|b", "pasted"]], noted: "start",
+      note: /separator in the prefix moves what follows: the plug-in reads “b” as the start/ },
+  ];
+  try {
+    for (const { url, edits, noted, note, argument } of cases) {
+      const what = decodeURIComponent(url.split("#")[1] || "") + " " + JSON.stringify(edits);
+      await page.goto("about:blank");
+      await ui.open(page, url);
+      for (const [name, text, pasted] of edits) {
+        await ui.typeInto(page, name, pasted ? "" : text);
+        if (pasted) await page.keyboard.sendCharacter(text);
+        await ui.settle(page);
+      }
+      const token = edits.filter(([name]) => name === "separator").map(([, text]) => text).pop();
+      await checkFormIsReading(page, host, token || "|", what);
+      assert.match(await ui.note(page, noted), note, what + ": the note beside " + noted);
+      if (argument) assert.equal((await ui.shown(page)).argument, argument, what);
+    }
+  } finally {
+    host.close();
+  }
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test("the result's text is exact on either side of every block of lines", async () => {
+  const page = await openPage(browser);
+  for (const entries of [199, 200, 201, 400]) {
+    await page.goto("about:blank");
+    await ui.open(page, pageUrl + "#f=Serx-CreateRange&a=" + encodeURIComponent("||1|1|" + entries + "|"));
+    const expected = Array.from({ length: entries }, (_, i) => i + 1 + "\n").join("");
+    assert.equal((await ui.shown(page)).result, expected, entries + " entries: the text");
+    const read = await page.accessibility.snapshot({ root: await ui.control(page, "result") });
+    assert.equal(read.value, expected, entries + " entries: the accessible value");
+  }
+  await page.close();
+});
+
+test("an argument longer than the session takes clears the last result and says why", async () => {
+  const page = await openPage(browser);
+  await ui.open(page, pageUrl);
+  await page.evaluate(() => {
+    const field = document.getElementById("argument");
+    field.value = "\u0000".repeat(3 << 20); // 18 MiB as JSON
+    field.dispatchEvent(new Event("input"));
+  });
+  await ui.settle(page);
+  const shown = await ui.shown(page);
+  assert.equal(shown.result, "");
+  assert.match(shown.summary, /^Not tried here: .*16 MiB/);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test("a separator holding a zero byte splits where the plug-in splits", async () => {
+  const page = await openPage(browser);
+  const host = new NativeHost(process.env.SERIX_NATIVE_HOST);
+  try {
+    await ui.open(page, pageUrl + "#f=Serx-CreateRange&s=a%00&a=" + encodeURIComponent("axa1a1a3a"));
+    const shown = await ui.shown(page);
+    assert.match(shown.separatorStatus, /up to its zero byte: it splits the argument at “a”\./);
+    assert.equal(shown.result, "x1\nx2\nx3\n");
+    await checkFormIsReading(page, host, "a\u0000", "a\\0");
+  } finally {
+    host.close();
+  }
+  await page.close();
+});
+
+test("the calculation for each FileMaker Pro version reads back as the argument", async () => {
+  const page = await openPage(browser);
+  await ui.open(page, pageUrl);
+  const prefixes = ['Say "hi" ', "C:\\dir\\", '\\"', '""', "a\u00b6b", "two\nlines", "Caf\u00e9 "];
+  for (const version of Calculation.versions) {
+    await ui.choose(page, "version", Calculation.versionName(version));
+    for (const prefix of prefixes) {
+      await ui.typeInto(page, "prefix", prefix);
+      await ui.settle(page);
+      const what = version + " " + JSON.stringify(prefix);
+      const shown = await ui.shown(page);
+      const note = await ui.note(page, "version");
+      const argument = shown.argument.replace(/\n/g, "\r");
+      if (version === "4-6" && prefix.includes("\u00b6")) {
+        assert.equal(shown.calculation, "", what);
+        assert.match(note, /cannot write “¶”/, what);
+      } else {
+        assert.deepEqual(readCall(version, shown.calculation),
+                         { name: "Serx-CreateRange", argument }, what);
+      }
+      assert.equal(/space/.test(note), version === "7-8.0" && /[^\u0000-\u007f]/.test(prefix),
+                   what + ": the note on characters outside ASCII");
+    }
+    assert.equal(new URLSearchParams(new URL(page.url()).hash.slice(1)).get("v"),
+                 version === "4-6" ? null : version, version + " in the link");
+  }
+  await page.close();
+});
+
+test("a link says when the argument was too long to keep in it", async () => {
+  const page = await openPage(browser);
+  await ui.open(page, pageUrl);
+  await ui.typeInto(page, "argument", "|" + "x".repeat(19999) + "|1|1|3|");
+  await ui.settle(page);
+  assert.match((await ui.shown(page)).argumentNote, /too long to keep in the page's address/);
+  const link = page.url();
+  assert.match(link, /a-omitted=20007/);
+  await page.goto("about:blank");
+  await ui.open(page, link);
+  assert.match(await ui.note(page, "argument"), /without the argument \(20,007 characters\)/);
+  await page.close();
+});
 
 test("N writes the number it shows, and says how far the plug-in pads", async () => {
   const page = await openPage(browser);
@@ -250,6 +414,11 @@ test("every Try it link of the guide gives the result the guide shows", async ()
     const what = "guide line " + link.line;
     await page.goto("about:blank");
     await ui.open(page, link.href);
+    // The guide writes a call for FileMaker Pro 4 to 6 or for 7 to 8.0; the page, for either.
+    const written = guideLines[link.line - 1].trim();
+    const version = Calculation.versions.find((v) => readCall(v, written)) || "4-6";
+    await ui.choose(page, "version", Calculation.versionName(version));
+    await ui.settle(page);
     const shown = await ui.shown(page);
     if (expected.touched === false) {
       assert.equal(shown.summary, "No result.", what);
@@ -294,14 +463,14 @@ test("what comes from the address or a paste is text, never markup or script", a
   assert.equal(await page.$$eval("img, b, main script", (found) => found.length), 0);
   const shown = await ui.shown(page);
   assert.match(shown.separatorStatus, /splits the argument at “<b>”/);
-  assert.equal(shown.calculation, 'External ( "Serx-CreateRange" ; "' + crafted.replace(/"/g, '\\"') + '" )');
+  assert.equal(shown.calculation, 'External("Serx-CreateRange", "' + crafted.replace(/"/g, '""') + '")');
   assert.equal(shown.argument, crafted);
 
-  await ui.typeInto(page, "prefix", "Smile \u{1F600} ");
+  await ui.typeInto(page, "prefix", "Smile \u{1F600}");
   await ui.settle(page);
   const withEmoji = await ui.shown(page);
   assert.match(withEmoji.argumentNote, /U\+1F600/, "a character outside Windows-1252 is named");
-  assert.match(withEmoji.summary, /No call/);
+  assert.equal(await ui.value(page, "prefix"), "Smile ?", "the prefix as the plug-in gets it");
 
   await ui.typeInto(page, "separator", "|");
   const long = "-noreturnatend|" + "x".repeat(100000) + "|1|1|3|";
@@ -435,6 +604,9 @@ test("axe-core finds nothing wrong with the page in its main states", async () =
     ["Serx-Options", call("Serx-Options", "-setwarningdialogtext|Too many lines"), 1280],
     ["Serx-Version", call("Serx-Version", "-getversionnumber"), 1280],
     ["360 px wide", call("Serx-CreateRange", "-fieldsizewarning||1|1|100000|"), 360],
+    ["notes beside the fields", call("Serx-CreateRange", "-padding 3-Item -8-1-11-", "-"), 1280],
+    ["FileMaker Pro 7 to 8.0", call("Serx-CreateRange", "|Caf\u00e9 |1|1|3|") + "&v=7-8.0", 1280],
+    ["a calculation 4 to 6 cannot write", call("Serx-CreateRange", "|a\u00b6|1|1|3|"), 1280],
   ];
   for (const [state, url, width] of states) {
     const page = await openPage(browser, { width, height: 900 });

@@ -131,7 +131,7 @@ TEST_F(HostSessionTest, ErrorsAreOneReadableLine) {
   // of a long message, with its cause, kept.
   EXPECT_EQ(Ask(R"({"op":"x\u007f\u001b\u009b"})")["error"],
             "unknown op \"x\\x7f\\x1b\\xc2\\x9b\"; the ops are capabilities, initialise, event, "
-            "function, read_range, strings, version, registry, clock");
+            "function, read_range, strings, version, registry, clock, read_parameters");
   const Json longName = AskJson({{"op", "function"}, {"name", std::string(5000, 'x')}});
   EXPECT_NE(longName["error"].get<std::string>().find("Serx-Options"), std::string::npos);
 }

@@ -17,7 +17,6 @@
 namespace serix::wintest {
 namespace {
 
-constexpr int kMaxPaddingWidth = 100;
 // wsprintfA writes at most this many characters.
 constexpr int kFormatterBufferSize = 1025;
 

@@ -182,6 +182,18 @@ struct RangeReading {
 bool ReadRangeArgument(EmulatedHost& host, std::string_view argument, RangeReading& reading,
                        std::string& why);
 
+// The first `count` parameters of `argument` as every function of the plug-in reads them, with
+// the plug-in's own reading inside a call (the preferences read as at any call): each as it
+// holds it (at most 1000 characters, up to a zero byte; empty past the argument's end), and the
+// separator token it split at. Only where the plug-in is linked in, like ReadRangeArgument.
+struct ParameterReading {
+  std::string separator;
+  std::vector<std::string> parameters;
+  PluginCallEffects effects;
+};
+bool ReadParameters(EmulatedHost& host, std::string_view argument, int count,
+                    ParameterReading& reading, std::string& why);
+
 // Bracket every call into the plug-in: the effects reported are those made in between.
 void BeginPluginCall();
 PluginCallEffects EndPluginCall();

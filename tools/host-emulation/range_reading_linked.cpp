@@ -1,12 +1,14 @@
-// How the linked plug-in reads a Serx-CreateRange argument: its own reading, run inside a call
-// of the emulated host, and its own writing into a scratch buffer to learn whether the range is
-// complete. The host adds no rule of its own.
+// How the linked plug-in reads an argument: its parameters, and what Serx-CreateRange makes of
+// them. Its own reading, run inside a call of the emulated host, and for a range its own writing
+// into a scratch buffer to learn whether the range is complete. The host adds no rule of its own.
 #include <memory>
 
 #include "host/host_calls.h"
+#include "host/parameters.h"
 #include "host_platform.h"
 #include "range/range_request.h"
 #include "range/range_writer.h"
+#include "settings/prefs_record.h"
 
 namespace serix::host {
 namespace {
@@ -64,6 +66,25 @@ bool ReadRangeArgument(EmulatedHost& host, std::string_view argument, RangeReadi
     reading.incomplete = WriteRangeEntries(scratch.get(), *request).incomplete;
   }
   return true;
+}
+
+bool ReadParameters(EmulatedHost& host, std::string_view argument, int count,
+                    ParameterReading& reading, std::string& why) {
+  bool read = true;
+  BeginPluginCall();
+  host.CallWith(kCreateRangeIndex, argument, [&](CallBlock* block) {
+    SetCurrentCallBlock(block);
+    ParameterCursor cursor = 0;
+    for (int i = 0; i < count && read; ++i) {
+      char parameter[ParameterCapacity + 1];
+      read = ReadNextParameter(block->argumentHandle, parameter, ParameterCapacity, cursor);
+      reading.parameters.emplace_back(parameter);
+    }
+    reading.separator = GetSeparatorToken();
+  });
+  reading.effects = EndPluginCall();
+  if (!read) why = "the plug-in could not read the argument";
+  return read;
 }
 
 }  // namespace serix::host

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <istream>
 #include <limits>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
@@ -13,15 +12,13 @@
 #include "function_names.h"
 #include "host_platform.h"
 #include "platform/registry_types.h"
+#include "range/range_request.h"
 #include "regedit4.h"
+#include "session_json.h"
 #include "terminal_text.h"
 
 namespace serix::host {
 namespace {
-
-using Json = nlohmann::json;
-// Responses keep their fields in the order the protocol lists them.
-using Response = nlohmann::ordered_json;
 
 // A request the host cannot honour; its message becomes the response's "error".
 class RequestError : public std::runtime_error {
@@ -89,23 +86,14 @@ Json ParseRequest(std::string_view line) {
   if (line.size() > kMaxRequestLength) Refuse("request longer than 16 MiB");
   if (const std::optional<std::string> fault = ShapeFault(line)) Refuse(*fault);
   Json request;
-  try {
-    request = Json::parse(line.begin(), line.end());
-  } catch (const Json::exception& error) {
-    // "[json.exception.parse_error.101] parse error at ...": the bracketed tag says nothing.
-    std::string_view reason = error.what();
-    if (const auto tagEnd = reason.find("] "); tagEnd != std::string_view::npos) {
-      reason.remove_prefix(tagEnd + 2);
-    }
-    Refuse("not valid JSON: " + std::string(reason));
-  }
+  std::string reason;
+  if (!ParseJson(line, request, reason)) Refuse("not valid JSON: " + reason);
   if (!request.is_object()) Refuse("a request must be a JSON object");
   return request;
 }
 
 const Json* Find(const Json& object, std::string_view name) {
-  const auto found = object.find(name);
-  return found == object.end() ? nullptr : &*found;
+  return FindMember(object, name);
 }
 
 const Json& Need(const Json& object, const char* name, std::string_view op) {
@@ -341,6 +329,25 @@ Response ReadRange(Session& session, const Json& request) {
   return response;
 }
 
+Response ReadParametersOf(Session& session, const Json& request) {
+  const std::string argument = OptionalBytes(request, "arg");
+  // No function of the plug-in reads more parameters than Serx-CreateRange.
+  const auto count = static_cast<int>(
+      WholeNumber(Need(request, "count", "read_parameters"), "\"count\"", 1, kRangeParameterCount));
+  ParameterReading reading;
+  std::string why;
+  Check(ReadParameters(session.host(), argument, count, reading, why), why);
+  Response parameters = Response::array();
+  for (const std::string& parameter : reading.parameters) {
+    parameters.push_back(BytesToCodePoints(parameter));
+  }
+  Response response;
+  response["separator"] = BytesToCodePoints(reading.separator);
+  response["parameters"] = std::move(parameters);
+  AddUnexpectedMessages(response, reading.effects);
+  return response;
+}
+
 Response Strings(Session& session, const Json& /*request*/) {
   Response strings = Response::object();
   for (const auto& [id, text] : ModuleStrings(session.plugin())) {
@@ -516,9 +523,16 @@ Response Clock(Session& /*session*/, const Json& request) {
 }
 
 constexpr Entry<Response (*)(Session&, const Json&)> kOps[] = {
-    {"capabilities", Capabilities}, {"initialise", Initialise}, {"event", Event},
-    {"function", Function},         {"read_range", ReadRange},  {"strings", Strings},
-    {"version", Version},           {"registry", Registry},     {"clock", Clock},
+    {"capabilities", Capabilities},
+    {"initialise", Initialise},
+    {"event", Event},
+    {"function", Function},
+    {"read_range", ReadRange},
+    {"strings", Strings},
+    {"version", Version},
+    {"registry", Registry},
+    {"clock", Clock},
+    {"read_parameters", ReadParametersOf},
 };
 
 Response Answer(Session& session, const Json& request) {

@@ -43,6 +43,12 @@ bool ReadRangeArgument(EmulatedHost& /*host*/, std::string_view /*argument*/,
   return false;
 }
 
+bool ReadParameters(EmulatedHost& /*host*/, std::string_view /*argument*/, int /*count*/,
+                    ParameterReading& /*reading*/, std::string& why) {
+  why = "this host loads Serix.fmx and cannot see how it reads an argument";
+  return false;
+}
+
 bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
   if (choice.kind == RegistryKind::kUser && !choice.file.empty()) {
     why = "this serix-host keeps the preference key in memory and opens no registry file";

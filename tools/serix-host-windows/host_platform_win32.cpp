@@ -196,6 +196,12 @@ bool ReadRangeArgument(EmulatedHost& /*host*/, std::string_view /*argument*/,
   return false;
 }
 
+bool ReadParameters(EmulatedHost& /*host*/, std::string_view /*argument*/, int /*count*/,
+                    ParameterReading& /*reading*/, std::string& why) {
+  why = "this host loads Serix.fmx and cannot see how it reads an argument";
+  return false;
+}
+
 bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
   switch (choice.kind) {
     case RegistryKind::kScratch:

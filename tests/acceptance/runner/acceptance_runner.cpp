@@ -11,8 +11,9 @@
 //   "needs": "clock" (or a list)             skip the entry unless the host has these
 //                                            capabilities: clock, deny, beeps, open,
 //                                            read_range
-//   "calculation": "TEXT"                    what the playground page shows as the call's
-//                                            calculation (its browser tests read it; not here)
+//   "calculation": {"4-6": "TEXT", ...}      what the playground page shows as the call's
+//                                            calculation for each FileMaker Pro version (its
+//                                            browser tests read it; not here)
 //
 // Matching rules and macros: expectations.h. Fields that only some hosts give ("beeps",
 // "open") are dropped from an expectation when the host says it lacks them. Every mismatch is

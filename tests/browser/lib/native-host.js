@@ -12,7 +12,12 @@ class NativeHost {
   }
 
   async request(request) {
-    this.child.stdin.write(JSON.stringify(request) + "\n");
+    return this.send(JSON.stringify(request));
+  }
+
+  // The response to one request line as it stands, valid JSON or not.
+  async send(line) {
+    this.child.stdin.write(line + "\n");
     const { value, done } = await this.lines.next();
     if (done) throw new Error("serix-host ended its session");
     return JSON.parse(value);

@@ -9,6 +9,7 @@ const CONTROL = {
   argument: "aria/Argument",
   result: "aria/Result",
   calculation: "aria/Calculation",
+  version: "aria/Calculation for",
   notices: "aria/Notices",
   values: "aria/Values",
   dateSeparator: "aria/Date separator",
@@ -155,6 +156,22 @@ async function decode(page, byteText) {
                        [...byteText].map((c) => c.charCodeAt(0)));
 }
 
+// The bytes the plug-in gets for a text, by the browser's table of Windows-1252, "?" for a
+// character it lacks; as a byte text.
+async function encode(page, text) {
+  const table = await page.evaluate(() =>
+    [...new TextDecoder("windows-1252").decode(Uint8Array.from({ length: 256 }, (_, b) => b))]);
+  return [...text].map((ch) => String.fromCharCode(table.includes(ch) ? table.indexOf(ch) : 0x3f))
+    .join("");
+}
+
+// The notes that describe a control (its aria-describedby), as one text.
+async function note(page, name) {
+  return (await control(page, name)).evaluate((field) =>
+    (field.getAttribute("aria-describedby") || "").split(" ").filter(Boolean)
+      .map((id) => document.getElementById(id).textContent).join(" "));
+}
+
 module.exports = { CONTROL, control, open, settle, typeInto, value, checked, setChecked, choose,
-                   chosenLabel, fillForm, shown, copiedResult, decode, pressWithControl,
-                   DATE_LABELS };
+                   chosenLabel, fillForm, shown, copiedResult, decode, encode, note,
+                   pressWithControl, DATE_LABELS };
