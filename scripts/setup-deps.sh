@@ -10,7 +10,8 @@
 #   scripts/setup-deps.sh all      also the Windows cross builds (32-bit, and 64-bit for
 #                                  machines that run no 32-bit programs), the release package,
 #                                  Wine, fuzzing, coverage, xmllint for the test command's
-#                                  counts, and all of i386 and web
+#                                  counts, debootstrap for its new-machine stage, and all of
+#                                  i386 and web
 # Needs root (or sudo) only when something is missing.
 set -euo pipefail
 
@@ -35,6 +36,7 @@ case "$profile" in
     packages+=(libbenchmark-dev clang libclang-rt-dev gcovr
                g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth zip
                g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 unzip libxml2-utils
+               debootstrap
                "${i386_packages[@]}" "${web_packages[@]}")
     ;;
   *) echo "usage: $0 [native|bench|web|i386|all]" >&2; exit 2 ;;
