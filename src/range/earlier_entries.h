@@ -13,6 +13,9 @@ namespace serix {
 
 inline constexpr int kMaxChangeWidth = 8;
 
+// How far back, in characters, a copy should begin at least.
+inline constexpr std::int64_t kLeastCopyDistance = 4096;
+
 // Characters put in every copied entry: width of them, 1 to kMaxChangeWidth, at offset at of
 // the entry.
 struct EntryChange {

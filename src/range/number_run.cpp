@@ -122,30 +122,34 @@ bool EarlierEntriesFor(std::uint32_t unit, int lowDigits, std::uint32_t stepSize
   return true;
 }
 
-// The finest: at least the last two digits low, and so many that a stretch of equal high
-// digits holds ten entries or more.
-bool FinestEarlierEntries(std::uint32_t stepSize, int fieldDigits, EarlierEntries& earlier) {
+// The first copies of a run: at least the last two digits low, and so many that a stretch of
+// equal high digits holds at least stretchEntries entries, if the run has more than `back`
+// entries; false otherwise.
+bool FirstEarlierEntries(std::uint32_t stepSize, int fieldDigits, std::int64_t runEntries,
+                         std::uint32_t stretchEntries, EarlierEntries& earlier) {
   std::uint32_t unit = 100;
   int lowDigits = 2;
-  while (unit / 10 < stepSize) {
+  while (unit / stretchEntries < stepSize) {
     if (unit > UINT32_MAX / 10) return false;
     unit *= 10;
     ++lowDigits;
   }
-  return EarlierEntriesFor(unit, lowDigits, stepSize, fieldDigits, earlier);
+  return EarlierEntriesFor(unit, lowDigits, stepSize, fieldDigits, earlier) &&
+         earlier.back < runEntries;
 }
 
-// One more low digit, once the run has that many entries more: longer stretches copied from
-// further back.
-void CoarsenWithRun(EarlierEntries& earlier, std::uint32_t stepSize, int fieldDigits,
-                    std::int64_t entriesInRun) {
-  EarlierEntries coarser{};
-  while (
-      earlier.unit <= UINT32_MAX / 10 &&
-      EarlierEntriesFor(earlier.unit * 10, earlier.lowDigits + 1, stepSize, fieldDigits, coarser) &&
-      coarser.back <= entriesInRun) {
-    earlier = coarser;
-  }
+// Stretches of fewer entries than kLongStretch cost more than writing their entries one by
+// one from the template; stretches down to kShortStretch entries are taken where longer ones
+// would come only after the run has ended.
+constexpr std::uint32_t kLongStretch = 50;
+constexpr std::uint32_t kShortStretch = 10;
+
+// One more low digit than earlier has: longer stretches, copied from further back.
+bool CoarserEarlierEntries(const EarlierEntries& earlier, std::uint32_t stepSize, int fieldDigits,
+                           EarlierEntries& coarser) {
+  return earlier.unit <= UINT32_MAX / 10 &&
+         EarlierEntriesFor(earlier.unit * 10, earlier.lowDigits + 1, stepSize, fieldDigits,
+                           coarser);
 }
 
 // The last digits in which high differs from earlierHigh, written to digits; returns how many.
@@ -168,20 +172,35 @@ void WriteFromEarlierEntries(ResultCursor& out, int length, int digitsAt, int fi
                              std::int64_t magnitude, std::int64_t change, std::int64_t count) {
   const bool growing = change > 0;
   const auto stepSize = static_cast<std::uint32_t>(growing ? change : -change);
+  EarlierEntries coarser{};
+  bool hasCoarser = CoarserEarlierEntries(earlier, stepSize, fieldDigits, coarser);
+  // Copies come from a whole number of periods back, enough for a copy not to wait for the
+  // stores of the text it copies.
+  std::int64_t periods = 0;
+  std::int64_t periodsWanted = 0;
   // 32 bits: magnitudes are at most 2^31, and 32-bit division is one instruction on i686.
   auto current = static_cast<std::uint32_t>(magnitude);
   while (count > 0) {
-    CoarsenWithRun(earlier, stepSize, fieldDigits, entriesInRun);
+    // Once the run is long enough, one more low digit: longer stretches.
+    while (hasCoarser && coarser.back <= entriesInRun) {
+      earlier = coarser;
+      hasCoarser = CoarserEarlierEntries(earlier, stepSize, fieldDigits, coarser);
+      periods = 0;
+    }
+    const std::int64_t periodSize = earlier.back * length;
+    if (periods == 0) periodsWanted = (kLeastCopyDistance + periodSize - 1) / periodSize;
+    if (periods < periodsWanted) periods = std::min(entriesInRun / earlier.back, periodsWanted);
+
     const std::uint32_t high = current / earlier.unit;
     const std::uint32_t low = current % earlier.unit;
     const std::uint32_t stepsLeft = (growing ? earlier.unit - 1 - low : low) / stepSize;
     const std::int64_t stretch = std::min<std::int64_t>(std::int64_t{stepsLeft} + 1, count);
-    char* const at = out.dest + out.written;
+    const auto shift = static_cast<std::uint32_t>(periods) * earlier.highShift;
     char digits[kMaxChangeWidth];
-    const int width = ChangedHighDigits(
-        high, growing ? high - earlier.highShift : high + earlier.highShift, digits);
+    const int width = ChangedHighDigits(high, growing ? high - shift : high + shift, digits);
     const EntryChange highDigits{digitsAt + fieldDigits - earlier.lowDigits - width, width, digits};
-    CopyEntriesChanged(at, at - earlier.back * length, stretch, length, &highDigits, 1);
+    char* const at = out.dest + out.written;
+    CopyEntriesChanged(at, at - periods * periodSize, stretch, length, &highDigits, 1);
     out.written += stretch * length;
     entriesInRun += stretch;
     count -= stretch;
@@ -223,9 +242,10 @@ std::int64_t WriteNumberRun(ResultCursor& out, EntryTemplate& entry, const Range
       ValuesOfSameShape(magnitude, change, fieldDigits, padded, negative, valuesLeft));
   const int digitsAt = entry.valueAt + signLength;
   EarlierEntries earlier{};
-  const bool copies =
-      FinestEarlierEntries(static_cast<std::uint32_t>(stepSize), fieldDigits, earlier) &&
-      count > earlier.back;
+  const bool copies = FirstEarlierEntries(static_cast<std::uint32_t>(stepSize), fieldDigits, count,
+                                          kLongStretch, earlier) ||
+                      FirstEarlierEntries(static_cast<std::uint32_t>(stepSize), fieldDigits, count,
+                                          kShortStretch, earlier);
   const std::int64_t oneByOne = copies ? earlier.back : count;
   if (stepSize < 100 && entry.length <= kEntryChunk) {
     WriteSmallStepEntries<EntrySize::kOneChunk>(out, entry, digitsAt, fieldDigits, magnitude,
