@@ -3,8 +3,9 @@
 // `qemu-i386 -singlestep -d exec,nochain` (one "Trace" line per instruction executed, with
 // its address and, for the host program's own code, the name of its function).
 //
-//   serix-dll-instruction-count --cases          the benchmark cases: label, name, argument
-//                                                and expected length, tab-separated
+//   serix-dll-instruction-count --cases          the benchmark cases: label, name, argument,
+//                                                expected length and the most instructions an
+//                                                entry in the module, tab-separated
 //   serix-dll-instruction-count MODULE < LOG     one line per call of the entry point:
 //                                                "module imports host" instruction counts
 //
@@ -210,10 +211,10 @@ int CountCalls(const char* modulePath) {
 
 void PrintCases() {
   for (const RangeCase& range : kRangeCases) {
-    std::printf("%.*s\t%.*s\t%.*s\t%zu\n", static_cast<int>(range.label.size()), range.label.data(),
-                static_cast<int>(range.name.size()), range.name.data(),
+    std::printf("%.*s\t%.*s\t%.*s\t%zu\t%.1f\n", static_cast<int>(range.label.size()),
+                range.label.data(), static_cast<int>(range.name.size()), range.name.data(),
                 static_cast<int>(range.argument.size()), range.argument.data(),
-                range.expectedLength);
+                range.expectedLength, range.moduleInstructionsPerEntryTarget);
   }
 }
 

@@ -50,11 +50,11 @@ count_run() {
 echo "module: $module ($(stat -c %s "$module") bytes)"
 echo "emulator: $(qemu-i386 --version | head -n 1)"
 echo
-echo "| case | argument | entries | in the module | per entry | in imports | module + imports | host callbacks |"
-echo "|---|---|---:|---:|---:|---:|---:|---:|"
+echo "| case | argument | entries | in the module | per entry | target | in imports | module + imports | host callbacks |"
+echo "|---|---|---:|---:|---:|---:|---:|---:|---:|"
 rows=()
 initialise=""
-while IFS=$'\t' read -r label name argument expected; do
+while IFS=$'\t' read -r label name argument expected target; do
   counts="$(count_run "$argument")"
   [ -n "$initialise" ] || initialise="$(head -n 1 <<<"$counts")"
   read -r inModule inImports inHost <<<"$(tail -n 1 <<<"$counts")"
@@ -68,14 +68,17 @@ while IFS=$'\t' read -r label name argument expected; do
   [ "$length" -gt 0 ] && [ "$(tail -c 1 "$work/result" | od -An -tx1 | tr -d ' ')" != 0d ] &&
     entries=$((entries + 1))
   perEntry="$(awk -v m="$inModule" -v e="$entries" 'BEGIN { printf "%.1f", m / e }')"
-  printf '| %s | `%s` | %d | %d | %s | %d | %d | %d |\n' "$label" "${argument//|/\\|}" \
-    "$entries" "$inModule" "$perEntry" "$inImports" $((inModule + inImports)) "$inHost"
+  shownTarget="$target"
+  [ "$target" = 0.0 ] && shownTarget="–"
+  printf '| %s | `%s` | %d | %d | %s | %s | %d | %d | %d |\n' "$label" "${argument//|/\\|}" \
+    "$entries" "$inModule" "$perEntry" "$shownTarget" "$inImports" $((inModule + inImports)) \
+    "$inHost"
   escaped="$(sed 's/[\\"]/\\&/g' <<<"$argument")"
-  rows+=("$(printf '{"case": "%s", "name": "%s", "argument": "%s", "length": %d, "entries": %d, "module": %d, "module_per_entry": %s, "imports": %d, "host": %d}' \
-    "$label" "$name" "$escaped" "$length" "$entries" "$inModule" "$perEntry" "$inImports" "$inHost")")
+  rows+=("$(printf '{"case": "%s", "name": "%s", "argument": "%s", "length": %d, "entries": %d, "module": %d, "module_per_entry": %s, "module_per_entry_target": %s, "imports": %d, "host": %d}' \
+    "$label" "$name" "$escaped" "$length" "$entries" "$inModule" "$perEntry" "$target" "$inImports" "$inHost")")
 done < <("$counter" --cases)
 read -r initModule initImports initHost <<<"$initialise"
-printf '| Initialise | | | %d | | %d | %d | %d |\n' "$initModule" "$initImports" \
+printf '| Initialise | | | %d | | | %d | %d | %d |\n' "$initModule" "$initImports" \
   $((initModule + initImports)) "$initHost"
 
 mkdir -p "$(dirname "$json")"
