@@ -105,22 +105,18 @@ void WriteMonth(ResultCursor& out, const EntryTemplate& entry, const DatePlaces&
 }
 
 // Writes count dates of one year, the first on month and day as the template holds it, a
-// month at a time; months[key day] are the months to copy from, when copying.
+// month at a time; months[key day] are the months to copy from.
 void WriteYearByMonths(ResultCursor& out, EntryTemplate& entry, const DatePlaces& places,
-                       EarlierDates (&months)[32], bool copies, std::int64_t year, int month,
-                       std::int64_t day, std::int64_t step, std::int64_t count) {
+                       EarlierDates (&months)[32], std::int64_t year, int month, std::int64_t day,
+                       std::int64_t step, std::int64_t count) {
   for (;;) {
     int monthDays = range::DaysInMonth(year, month);
     const std::int64_t monthDates = DatesInMonth(day, monthDays, step);
     const std::int64_t written = std::min(monthDates, count);
     EarlierDates& earlier = months[step > 0 ? day : day + (monthDates - 1) * step];
     const std::int64_t at = out.written;
-    if (copies) {
-      WriteMonth(out, entry, places, earlier, year, month, day, step, monthDates, written);
-      if (written == monthDates) earlier = {at, written, year, month};
-    } else {
-      WriteDayEntries(out, entry, places, day, step, written);
-    }
+    WriteMonth(out, entry, places, earlier, year, month, day, step, monthDates, written);
+    if (written == monthDates) earlier = {at, written, year, month};
     count -= written;
     if (count == 0) return;
     // Into the month of the next date, within the year.
@@ -155,9 +151,11 @@ std::int64_t WriteDateRun(ResultCursor& out, EntryTemplate& entry, const RangeSp
                           entry.valueAt + 6, entry.valueLength - 6};
   const std::int64_t step = spec.step;
   const std::int64_t stepSize = step > 0 ? step : -step;
-  // Copies store the year in each entry with one store.
-  const bool copies = places.yearLength <= kMaxChangeWidth;
-  const bool copiesYears = copies && stepSize <= kMaxYearCopyStep;
+  // The year of a 32-bit day number has at most seven digits and a sign: copies store it in
+  // each entry with one store.
+  static_assert(range::CivilFromDayNumber(INT32_MAX).year <= 9999999 &&
+                range::CivilFromDayNumber(INT32_MIN).year >= -9999999 && kMaxChangeWidth >= 8);
+  const bool copiesYears = stepSize <= kMaxYearCopyStep;
   EarlierDates months[32];  // by key day, 1 to 31
   EarlierDates years[2][kMaxYearCopyStep];
 
@@ -184,7 +182,7 @@ std::int64_t WriteDateRun(ResultCursor& out, EntryTemplate& entry, const RangeSp
     if (earlier != nullptr && earlier->count >= count && count >= 2) {
       CopyDates(out, entry, places, earlier->at, count, false, true);
     } else {
-      WriteYearByMonths(out, entry, places, months, copies, year, month, day, step, count);
+      WriteYearByMonths(out, entry, places, months, year, month, day, step, count);
     }
     if (earlier != nullptr && count == yearDates) *earlier = {at, count, year, 0};
     written += count;

@@ -1,9 +1,11 @@
 // Entries written as copies of entries written before them in the same run. Two entries of a
 // run whose values differ only in their high digits (numbers) or in their month and year
 // (dates) have the same text everywhere else, so a stretch of entries is one copy of an
-// earlier stretch, then one store an entry of the characters that differ. The earlier stretch
-// should lie a few thousand characters back where it can: a copy of text only just written
-// waits for the processor to finish writing it.
+// earlier stretch with the characters that differ put in every entry: by one store an entry
+// after the copy, or, for long stretches of short entries, where a store an entry would cost
+// more than the copy, by copying through a mask of the changes sixteen characters at a time.
+// The earlier stretch should lie a few thousand characters back where it can: a copy of text
+// only just written waits for the processor to finish writing it.
 #pragma once
 
 #include <cstdint>
