@@ -242,10 +242,12 @@ std::int64_t WriteNumberRun(ResultCursor& out, EntryTemplate& entry, const Range
       ValuesOfSameShape(magnitude, change, fieldDigits, padded, negative, valuesLeft));
   const int digitsAt = entry.valueAt + signLength;
   EarlierEntries earlier{};
-  const bool copies = FirstEarlierEntries(static_cast<std::uint32_t>(stepSize), fieldDigits, count,
-                                          kLongStretch, earlier) ||
-                      FirstEarlierEntries(static_cast<std::uint32_t>(stepSize), fieldDigits, count,
-                                          kShortStretch, earlier);
+  // A run of a few entries, as of a short range, goes one by one.
+  const bool copies =
+      count > kShortStretch && (FirstEarlierEntries(static_cast<std::uint32_t>(stepSize),
+                                                    fieldDigits, count, kLongStretch, earlier) ||
+                                FirstEarlierEntries(static_cast<std::uint32_t>(stepSize),
+                                                    fieldDigits, count, kShortStretch, earlier));
   const std::int64_t oneByOne = copies ? earlier.back : count;
   if (stepSize < 100 && entry.length <= kEntryChunk) {
     WriteSmallStepEntries<EntrySize::kOneChunk>(out, entry, digitsAt, fieldDigits, magnitude,
