@@ -3,7 +3,7 @@
 // (dates) have the same text everywhere else, so a stretch of entries is one copy of an
 // earlier stretch with the characters that differ put in every entry: by one store an entry
 // after the copy, or, for long stretches of short entries, where a store an entry would cost
-// more than the copy, by copying through a mask of the changes sixteen characters at a time.
+// more than the copy, by copying through a mask of the changes eight characters at a time.
 // The earlier stretch should lie a few thousand characters back where it can: a copy of text
 // only just written waits for the processor to finish writing it.
 #pragma once
