@@ -62,11 +62,31 @@ void WriteDayEntries(ResultCursor& out, const EntryTemplate& entry, const DatePl
 
 // A month or a year written in full earlier in the run, to be copied.
 struct EarlierDates {
-  std::int64_t at = 0;     // where its first entry begins in the result
-  std::int64_t count = 0;  // 0: none written yet
-  std::int64_t year = 0;
-  int month = 0;
+  std::int64_t at;     // where its first entry begins in the result
+  std::int64_t count;  // 0: none written yet
+  std::int64_t year;
+  int month;
 };
+
+// The last of them by key, up to 64 keys. The table is not cleared before use, which would
+// take longer than a short range.
+template <std::size_t kKeys>
+class EarlierDatesByKey {
+ public:
+  EarlierDates Find(int key) const {
+    return (kept_ >> static_cast<unsigned>(key) & 1) != 0 ? dates_[key] : EarlierDates{};
+  }
+  void Keep(int key, const EarlierDates& dates) {
+    dates_[key] = dates;
+    kept_ |= std::uint64_t{1} << static_cast<unsigned>(key);
+  }
+
+ private:
+  static_assert(kKeys <= 64);
+  EarlierDates dates_[kKeys];  // read only where kept_ has the key's bit
+  std::uint64_t kept_ = 0;
+};
+using EarlierMonths = EarlierDatesByKey<32>;  // by key day, 1 to 31
 
 // Copies count entries from the result's text at from, with the template's month and year
 // put in where they are not the copied ones.
@@ -107,16 +127,17 @@ void WriteMonth(ResultCursor& out, const EntryTemplate& entry, const DatePlaces&
 // Writes count dates of one year, the first on month and day as the template holds it, a
 // month at a time; months[key day] are the months to copy from.
 void WriteYearByMonths(ResultCursor& out, EntryTemplate& entry, const DatePlaces& places,
-                       EarlierDates (&months)[32], std::int64_t year, int month, std::int64_t day,
+                       EarlierMonths& months, std::int64_t year, int month, std::int64_t day,
                        std::int64_t step, std::int64_t count) {
   for (;;) {
     int monthDays = range::DaysInMonth(year, month);
     const std::int64_t monthDates = DatesInMonth(day, monthDays, step);
     const std::int64_t written = std::min(monthDates, count);
-    EarlierDates& earlier = months[step > 0 ? day : day + (monthDates - 1) * step];
+    const auto keyDay = static_cast<int>(step > 0 ? day : day + (monthDates - 1) * step);
     const std::int64_t at = out.written;
-    WriteMonth(out, entry, places, earlier, year, month, day, step, monthDates, written);
-    if (written == monthDates) earlier = {at, written, year, month};
+    WriteMonth(out, entry, places, months.Find(keyDay), year, month, day, step, monthDates,
+               written);
+    if (written == monthDates) months.Keep(keyDay, {at, written, year, month});
     count -= written;
     if (count == 0) return;
     // Into the month of the next date, within the year.
@@ -156,14 +177,14 @@ std::int64_t WriteDateRun(ResultCursor& out, EntryTemplate& entry, const RangeSp
   static_assert(range::CivilFromDayNumber(INT32_MAX).year <= 9999999 &&
                 range::CivilFromDayNumber(INT32_MIN).year >= -9999999 && kMaxChangeWidth >= 8);
   const bool copiesYears = stepSize <= kMaxYearCopyStep;
-  EarlierDates months[32];  // by key day, 1 to 31
-  EarlierDates years[2][kMaxYearCopyStep];
+  EarlierMonths months;
+  EarlierDatesByKey<2 * kMaxYearCopyStep> years;  // by leap year and key day
 
   const range::CivilDate first = range::CivilFromDayNumber(value);
   std::int64_t year = first.year;
   int month = first.month;
   std::int64_t day = first.day;
-  std::int64_t dayOfYear = value - range::DayNumberFromCivil(year, 1, 1);
+  std::int64_t dayOfYear = range::DayOfYear(year, month, first.day);
   std::int64_t written = 0;
   for (;;) {
     const bool leap = range::IsLeapYear(year);
@@ -176,15 +197,16 @@ std::int64_t WriteDateRun(ResultCursor& out, EntryTemplate& entry, const RangeSp
     // latest, backward.
     const bool wholeYear =
         copiesYears && (step > 0 ? dayOfYear < step : lastDayOfYear - dayOfYear < stepSize);
-    EarlierDates* const earlier =
-        wholeYear ? &years[leap ? 1 : 0][step > 0 ? dayOfYear : dayOfYear % stepSize] : nullptr;
+    const auto yearKey = static_cast<int>((leap ? kMaxYearCopyStep : 0) +
+                                          (step > 0 ? dayOfYear : dayOfYear % stepSize));
+    const EarlierDates earlier = wholeYear ? years.Find(yearKey) : EarlierDates{};
     const std::int64_t at = out.written;
-    if (earlier != nullptr && earlier->count >= count && count >= 2) {
-      CopyDates(out, entry, places, earlier->at, count, false, true);
+    if (earlier.count >= count && count >= 2) {
+      CopyDates(out, entry, places, earlier.at, count, false, true);
     } else {
       WriteYearByMonths(out, entry, places, months, year, month, day, step, count);
     }
-    if (earlier != nullptr && count == yearDates) *earlier = {at, count, year, 0};
+    if (wholeYear && count == yearDates) years.Keep(yearKey, {at, count, year, 0});
     written += count;
     if (count < yearDates || written == valuesLeft) return written;
 
@@ -200,7 +222,7 @@ std::int64_t WriteDateRun(ResultCursor& out, EntryTemplate& entry, const RangeSp
       year = next.year;
       month = next.month;
       day = next.day;
-      dayOfYear = dayNumber - range::DayNumberFromCivil(year, 1, 1);
+      dayOfYear = range::DayOfYear(year, month, next.day);
       continue;
     }
     // A step of at most a month: the next date lies in the first days of the next year, or
