@@ -50,6 +50,14 @@ constexpr int DaysInMonth(std::int64_t year, int month) {
   return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
+// Days from 1 January of the year to the date: 0 to 365.
+constexpr int DayOfYear(std::int64_t year, int month, int day) {
+  constexpr int kDaysBefore[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+  return kDaysBefore[month - 1] + day - 1 + (month > 2 && IsLeapYear(year) ? 1 : 0);
+}
+
+static_assert(DayOfYear(2000, 3, 1) == 60 && DayOfYear(1900, 3, 1) == 59 &&
+              DayOfYear(2000, 12, 31) == 365 && DayOfYear(-4, 12, 31) == 365);
 static_assert(DayNumberFromCivil(1, 1, 1) == 1);
 static_assert(DayNumberFromCivil(1601, 1, 1) == 584389);
 static_assert(DayNumberFromCivil(2000, 1, 1) == 730120);

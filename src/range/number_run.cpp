@@ -1,13 +1,17 @@
-// Numbers written by adding the step to their text. The last two digits come from a binary
-// counter of 0 to 99 and a table, written after the entry is copied; the digits before them
-// stay in the entry template and change only when the counter carries or borrows (or with
-// every entry, for steps of 100 or more). A run ends before the sign or the number of digits
-// would change; the next run lays its first value out afresh with the general formatter.
+// Numbers written by adding the step to their text. The first entries of a run come one by one
+// from the entry template: the last two digits from a binary counter of 0 to 99 and a table,
+// written after the entry is copied; the digits before them stay in the template and change
+// only when the counter carries or borrows (or with every entry, for steps of 100 or more).
+// Once a run is long enough, the rest comes in stretches copied from earlier in the run
+// (earlier_entries.h). A run ends before the sign or the number of digits would change; the
+// next run lays its first value out afresh with the general formatter.
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <utility>
 
 #include "format/decimal_text.h"
+#include "range/earlier_entries.h"
 #include "range/range_runs.h"
 
 namespace serix {
@@ -97,6 +101,115 @@ void WriteLargeStepEntries(ResultCursor& out, EntryTemplate& entry, int digitsAt
   }
 }
 
+// Where the entries of a run repeat: with lowDigits the last digits of the magnitude and its
+// high digits the rest, the entry `back` entries before any other has the same low digits and
+// high digits highShift apart. A stretch of entries with the same high digits is then a copy
+// of the stretch `back` entries before it, with the high digits that differ stored anew.
+struct EarlierEntries {
+  std::uint32_t unit;  // 10 to the power lowDigits
+  int lowDigits;
+  std::int64_t back;
+  std::uint32_t highShift;
+};
+
+// With the last lowDigits digits, unit = 10^lowDigits, as the low ones; false when the field
+// has no digits above them.
+bool EarlierEntriesFor(std::uint32_t unit, int lowDigits, std::uint32_t stepSize, int fieldDigits,
+                       EarlierEntries& earlier) {
+  if (fieldDigits <= lowDigits) return false;
+  const std::uint32_t common = std::gcd(unit, stepSize);
+  earlier = {unit, lowDigits, unit / common, stepSize / common};
+  return true;
+}
+
+// The first copies of a run: at least the last two digits low, and so many that a stretch of
+// equal high digits holds at least stretchEntries entries, if the run has more than `back`
+// entries; false otherwise.
+bool FirstEarlierEntries(std::uint32_t stepSize, int fieldDigits, std::int64_t runEntries,
+                         std::uint32_t stretchEntries, EarlierEntries& earlier) {
+  std::uint32_t unit = 100;
+  int lowDigits = 2;
+  while (unit / stretchEntries < stepSize) {
+    if (unit > UINT32_MAX / 10) return false;
+    unit *= 10;
+    ++lowDigits;
+  }
+  return EarlierEntriesFor(unit, lowDigits, stepSize, fieldDigits, earlier) &&
+         earlier.back < runEntries;
+}
+
+// Stretches of fewer entries than kLongStretch cost more than writing their entries one by
+// one from the template; stretches down to kShortStretch entries are taken where longer ones
+// would come only after the run has ended.
+constexpr std::uint32_t kLongStretch = 50;
+constexpr std::uint32_t kShortStretch = 10;
+
+// One more low digit than earlier has: longer stretches, copied from further back.
+bool CoarserEarlierEntries(const EarlierEntries& earlier, std::uint32_t stepSize, int fieldDigits,
+                           EarlierEntries& coarser) {
+  return earlier.unit <= UINT32_MAX / 10 &&
+         EarlierEntriesFor(earlier.unit * 10, earlier.lowDigits + 1, stepSize, fieldDigits,
+                           coarser);
+}
+
+// The last digits in which high differs from earlierHigh, written to digits; returns how many.
+int ChangedHighDigits(std::uint32_t high, std::uint32_t earlierHigh,
+                      char (&digits)[kMaxChangeWidth]) {
+  int width = 0;
+  for (std::uint32_t a = high, b = earlierHigh; a != b; a /= 10, b /= 10) ++width;
+  for (int i = width - 1; i >= 0; --i) {
+    digits[i] = static_cast<char>('0' + high % 10);
+    high /= 10;
+  }
+  return width;
+}
+
+// Writes count entries after the first entriesInRun of a run, at least earlier.back, in
+// stretches of equal high digits; the magnitude of the first is magnitude and changes by
+// change from one entry to the next. digitsAt: where the fieldDigits digits begin in an entry.
+void WriteFromEarlierEntries(ResultCursor& out, int length, int digitsAt, int fieldDigits,
+                             EarlierEntries earlier, std::int64_t entriesInRun,
+                             std::int64_t magnitude, std::int64_t change, std::int64_t count) {
+  const bool growing = change > 0;
+  const auto stepSize = static_cast<std::uint32_t>(growing ? change : -change);
+  EarlierEntries coarser{};
+  bool hasCoarser = CoarserEarlierEntries(earlier, stepSize, fieldDigits, coarser);
+  // Copies come from a whole number of periods back, enough for a copy not to wait for the
+  // stores of the text it copies.
+  std::int64_t periods = 0;
+  std::int64_t periodsWanted = 0;
+  // 32 bits: magnitudes are at most 2^31, and 32-bit division is one instruction on i686.
+  auto current = static_cast<std::uint32_t>(magnitude);
+  while (count > 0) {
+    // Once the run is long enough, one more low digit: longer stretches.
+    while (hasCoarser && coarser.back <= entriesInRun) {
+      earlier = coarser;
+      hasCoarser = CoarserEarlierEntries(earlier, stepSize, fieldDigits, coarser);
+      periods = 0;
+    }
+    const std::int64_t periodSize = earlier.back * length;
+    if (periods == 0) periodsWanted = (kLeastCopyDistance + periodSize - 1) / periodSize;
+    if (periods < periodsWanted) periods = std::min(entriesInRun / earlier.back, periodsWanted);
+
+    const std::uint32_t high = current / earlier.unit;
+    const std::uint32_t low = current % earlier.unit;
+    const std::uint32_t stepsLeft = (growing ? earlier.unit - 1 - low : low) / stepSize;
+    const std::int64_t stretch = std::min<std::int64_t>(std::int64_t{stepsLeft} + 1, count);
+    const auto shift = static_cast<std::uint32_t>(periods) * earlier.highShift;
+    char digits[kMaxChangeWidth];
+    const int width = ChangedHighDigits(high, growing ? high - shift : high + shift, digits);
+    const EntryChange highDigits{digitsAt + fieldDigits - earlier.lowDigits - width, width, digits};
+    char* const at = out.dest + out.written;
+    CopyEntriesChanged(at, at - periods * periodSize, stretch, length, &highDigits, 1);
+    out.written += stretch * length;
+    entriesInRun += stretch;
+    count -= stretch;
+    // Unsigned: past the last stretch the magnitude may wrap, unused.
+    const auto moved = static_cast<std::uint32_t>(stretch) * stepSize;
+    current = growing ? current + moved : current - moved;
+  }
+}
+
 void WriteTemplateEntry(ResultCursor& out, const EntryTemplate& entry) {
   CopyEntry(out.dest + out.written, entry.text, entry.length);
   out.written += entry.length;
@@ -128,14 +241,26 @@ std::int64_t WriteNumberRun(ResultCursor& out, EntryTemplate& entry, const Range
       entry.length,
       ValuesOfSameShape(magnitude, change, fieldDigits, padded, negative, valuesLeft));
   const int digitsAt = entry.valueAt + signLength;
+  EarlierEntries earlier{};
+  // A run of a few entries, as of a short range, goes one by one.
+  const bool copies =
+      count > kShortStretch && (FirstEarlierEntries(static_cast<std::uint32_t>(stepSize),
+                                                    fieldDigits, count, kLongStretch, earlier) ||
+                                FirstEarlierEntries(static_cast<std::uint32_t>(stepSize),
+                                                    fieldDigits, count, kShortStretch, earlier));
+  const std::int64_t oneByOne = copies ? earlier.back : count;
   if (stepSize < 100 && entry.length <= kEntryChunk) {
     WriteSmallStepEntries<EntrySize::kOneChunk>(out, entry, digitsAt, fieldDigits, magnitude,
-                                                change, count);
+                                                change, oneByOne);
   } else if (stepSize < 100) {
     WriteSmallStepEntries<EntrySize::kAny>(out, entry, digitsAt, fieldDigits, magnitude, change,
-                                           count);
+                                           oneByOne);
   } else {
-    WriteLargeStepEntries(out, entry, digitsAt, fieldDigits, change, count);
+    WriteLargeStepEntries(out, entry, digitsAt, fieldDigits, change, oneByOne);
+  }
+  if (copies) {
+    WriteFromEarlierEntries(out, entry.length, digitsAt, fieldDigits, earlier, oneByOne,
+                            magnitude + oneByOne * change, change, count - oneByOne);
   }
   return count;
 }

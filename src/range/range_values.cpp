@@ -126,9 +126,12 @@ int FormatRangeDate(std::int32_t dayNumber, int dateOrder, char separator, char*
   dest[length++] = separator;
   length += TwoDigits(dest + length, dayFirst ? date.month : date.day);
   dest[length++] = separator;
-  // At least four digits; the minus sign of years before year 1 comes on top.
-  length += format::WriteZeroPadded(dest + length, date.year, date.year < 0 ? 5 : 4);
-  return length;
+  return length + WriteDateYear(dest + length, date.year);
+}
+
+int WriteDateYear(char* dest, std::int64_t year) {
+  // At least four digits; the minus sign of years before year 0 comes on top.
+  return format::WriteZeroPadded(dest, year, year < 0 ? 5 : 4);
 }
 
 }  // namespace serix

@@ -31,6 +31,10 @@ void BuildNumberFormats(const char* options, int negativesPossible,
 // and a year of up to 8 digits for any 32-bit day number.
 inline constexpr int kMaxDateLength = 15;
 
+// Writes a date's year as FormatRangeDate does: at least four digits, with a minus sign before
+// years before year 0; returns the count of characters.
+int WriteDateYear(char* dest, std::int64_t year);
+
 // Writes the date of dayNumber at dest, "MM/DD/YYYY" or "DD/MM/YYYY" with the separator given,
 // the year in at least four digits; returns the count of characters (no terminator written).
 int FormatRangeDate(std::int32_t dayNumber, int dateOrder, char separator, char* dest);
