@@ -7,10 +7,20 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace serix::host {
 namespace {
+
+// Appended rather than prepended: GCC 12 at -O2 for i386 warns falsely (-Wrestrict) on a
+// literal put before a temporary string.
+std::string Joined(std::string_view before, const std::string& text, std::string_view after = {}) {
+  std::string joined(before);
+  joined += text;
+  joined += after;
+  return joined;
+}
 
 // A value as "u5", "i-5", "s\"text\"", arrays and objects in order; a number that is not whole
 // as null, since the small reader keeps no value of it.
@@ -18,19 +28,19 @@ std::string Describe(const nlohmann::json& value) {
   std::string out;
   switch (value.type()) {
     case nlohmann::json::value_t::number_unsigned:
-      return "u" + value.dump();
+      return Joined("u", value.dump());
     case nlohmann::json::value_t::number_integer:
-      return "i" + value.dump();
+      return Joined("i", value.dump());
     case nlohmann::json::value_t::string:
-      return "s" + value.dump(-1, ' ', true);
+      return Joined("s", value.dump(-1, ' ', true));
     case nlohmann::json::value_t::array:
       for (const auto& element : value) out += Describe(element) + ",";
-      return "[" + out + "]";
+      return Joined("[", out, "]");
     case nlohmann::json::value_t::object:
       for (const auto& [name, member] : value.items()) {
         out += nlohmann::json(name).dump(-1, ' ', true) + ":" + Describe(member) + ",";
       }
-      return "{" + out + "}";
+      return Joined("{", out, "}");
     case nlohmann::json::value_t::boolean:
       return value.get<bool>() ? "true" : "false";
     default:
@@ -40,18 +50,18 @@ std::string Describe(const nlohmann::json& value) {
 
 std::string Describe(const small_json::Value& value) {
   std::string out;
-  if (value.is_number_unsigned()) return "u" + value.dump();
-  if (value.is_number_integer()) return "i" + value.dump();
-  if (value.is_string()) return "s" + value.dump();
+  if (value.is_number_unsigned()) return Joined("u", value.dump());
+  if (value.is_number_integer()) return Joined("i", value.dump());
+  if (value.is_string()) return Joined("s", value.dump());
   if (value.is_array()) {
     for (const auto& element : value) out += Describe(element) + ",";
-    return "[" + out + "]";
+    return Joined("[", out, "]");
   }
   if (value.is_object()) {
     for (const auto& [name, member] : value.items()) {
       out += small_json::Value(name).dump() + ":" + Describe(member) + ",";
     }
-    return "{" + out + "}";
+    return Joined("{", out, "}");
   }
   if (value.is_boolean()) return value.get<bool>() ? "true" : "false";
   return "null";
