@@ -7,12 +7,15 @@
 #include <sqlite3.h>
 #endif
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <ext/stdio_filebuf.h>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -21,6 +24,24 @@
 #include "host_platform.h"
 #include "regedit4.h"
 #include "scratch_directory.h"
+#include "unprivileged_child.h"
+
+namespace {
+
+// The files flushed to disk so far, by inode, and whether a flush is where a kill arrives: what
+// no test sees of a file from outside.
+std::vector<ino_t> flushed;
+bool signalAtFlush = false;
+
+}  // namespace
+
+// In this test program the C library's fsync is this one, which notes the file first.
+extern "C" int fsync(int descriptor) {
+  struct stat info {};
+  if (::fstat(descriptor, &info) == 0) flushed.push_back(info.st_ino);
+  if (signalAtFlush) ::raise(SIGTERM);
+  return static_cast<int>(::syscall(SYS_fsync, descriptor));
+}
 
 namespace serix::host {
 namespace {
@@ -40,6 +61,11 @@ Ran Command(std::vector<std::string> words, const std::string& input = {}) {
   std::ostringstream err;
   const int status = RunCommandLine(std::move(words), in, out, err);
   return {status, out.str(), err.str()};
+}
+
+std::string ReadBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 int LineCount(const std::string& text) {
@@ -306,8 +332,7 @@ TEST_F(HostCliPrefsTest, RegistryThatCannotBeUsedIsReportedAndLeftAlone) {
   EXPECT_EQ(call.out, "y1\n") << "split at |, not at the ; the damaged file holds";
   EXPECT_EQ(LineCount(call.err), 1) << call.err;
   EXPECT_NE(call.err.find("warning: the registry " + file.string()), std::string::npos);
-  std::ifstream kept(file, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "SeparatorToken=;\r\n");
+  EXPECT_EQ(ReadBytes(file), "SeparatorToken=;\r\n");
 }
 
 // Commands a script or a user may get wrong, one after another on one store: each does what it
@@ -316,6 +341,8 @@ TEST_F(HostCliPrefsTest, MistakesAgainstOneStoreChangeNothingTheyShouldNot) {
   const std::string store = (scratch_.path() / "registry").string();
   const std::string link = (scratch_.path() / "link.reg").string();
   fs::create_symlink(store, link);
+  const std::string toMemory = (scratch_.path() / "shm.reg").string();
+  fs::create_symlink(store + "-shm", toMemory);
   const struct {
     std::vector<std::string> words;
     int status;
@@ -328,6 +355,7 @@ TEST_F(HostCliPrefsTest, MistakesAgainstOneStoreChangeNothingTheyShouldNot) {
       {{"prefs", "export", link}, kExitUsage, "", "the registry's own file"},
       {{"prefs", "export", store + "-journal"}, kExitUsage, "", "the registry's own file"},
       {{"prefs", "export", store + "-wal"}, kExitUsage, "", "the registry's own file"},
+      {{"prefs", "export", toMemory}, kExitUsage, "", "the registry's own file"},
       {{"prefs", "set", "--", "Line\nEnd", "x"}, kExitUsage, "", "name \"Line\\nEnd\" holds"},
       {{"prefs", "delete", "--", "Line\nEnd"}, kExitNoResult, "", "nothing deleted"},
       {{"prefs"}, kExitDone, "Version  REG_DWORD  2147483648\n", ""},
@@ -342,10 +370,10 @@ TEST_F(HostCliPrefsTest, MistakesAgainstOneStoreChangeNothingTheyShouldNot) {
   }
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_FALSE(fs::exists(store + "-wal"));
+  EXPECT_FALSE(fs::exists(store + "-shm"));
   std::ofstream(store + "-wal", std::ios::binary) << "kept";
   EXPECT_EQ(Command(With({"prefs", "export", store + "-wal"})).status, kExitUsage);
-  std::ifstream kept(store + "-wal", std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "kept");
+  EXPECT_EQ(ReadBytes(store + "-wal"), "kept");
 }
 
 #ifdef SERIX_SQLITE_STORE
@@ -396,27 +424,176 @@ TEST_F(HostCliPrefsTest, InputOfExactlyTheBoundIsRead) {
   EXPECT_NE(over.err.find("standard input holds more than 16 MiB"), std::string::npos) << over.err;
 }
 
-// An export that cannot be written whole (the file may not grow, as on a full disk) leaves the
-// file it would replace as it was, and nothing beside it.
-TEST_F(HostCliPrefsTest, FailedExportKeepsThePreviousFile) {
-  ASSERT_EQ(Command(With({"prefs", "set", "Big", std::string(200000, 'x')})).status, kExitDone);
-  const fs::path backup = scratch_.path() / "backup.reg";
-  std::ofstream(backup, std::ios::binary) << "previous";
-  ::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit{};
-  ::getrlimit(RLIMIT_FSIZE, &limit);
-  const rlimit unlimited = limit;
-  limit.rlim_cur = 100000;
-  ::setrlimit(RLIMIT_FSIZE, &limit);
-  const Ran run = Command(With({"prefs", "export", backup.string()}));
-  ::setrlimit(RLIMIT_FSIZE, &unlimited);
-  EXPECT_EQ(run.status, kExitOutput);
-  EXPECT_NE(run.err.find("cannot write " + backup.string() + " (File too large)"),
-            std::string::npos)
-      << run.err;
-  std::ifstream kept(backup, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "previous");
-  EXPECT_EQ(std::distance(fs::directory_iterator(scratch_.path()), fs::directory_iterator()), 2);
+// Where an export may be sent, each row in a child process as a user whom permissions stop:
+// what the folder then holds (each entry "MODE TEXT", TEXT "export" for the export's own, or
+// "-> TARGET" for a link), and that every file the export wrote was flushed to disk.
+TEST(HostCliExport, EveryDestinationEndsWholeOrAsItWas) {
+  const std::string exported = Command({"prefs", "--registry", "memory", "export"}).out;
+  const std::string longName(255, 'n');
+  const auto file = [](const fs::path& name, const char* text, fs::perms mode) {
+    std::ofstream(name, std::ios::binary) << text;
+    fs::permissions(name, mode);
+  };
+  constexpr auto k644 = fs::perms(0644);
+  const struct {
+    const char* what;
+    std::function<void(const fs::path& folder)> make;
+    std::string name;
+    bool readOnlyFolder;
+    rlim_t largestFile;  // 0: no limit
+    bool signalAtFlush;  // SIGTERM, as kill sends it, while the export is flushed
+    int status;
+    std::map<std::string, std::string> after;
+    const char* error;  // in the message
+  } rows[] = {
+      {"a new file",
+       [](const fs::path&) {},
+       "new.reg",
+       false,
+       0,
+       false,
+       0,
+       {{"new.reg", "644 export"}},
+       ""},
+      {"a private file, kept private",
+       [&](const fs::path& folder) { file(folder / "old.reg", "previous", fs::perms(0600)); },
+       "old.reg",
+       false,
+       0,
+       false,
+       0,
+       {{"old.reg", "600 export"}},
+       ""},
+      {"a link to a file: the file written, the link kept",
+       [&](const fs::path& folder) {
+         file(folder / "target.reg", "previous", fs::perms(0640));
+         fs::create_symlink("target.reg", folder / "link.reg");
+       },
+       "link.reg",
+       false,
+       0,
+       false,
+       0,
+       {{"link.reg", "-> target.reg"}, {"target.reg", "640 export"}},
+       ""},
+      {"a link to no file yet: the file it names made",
+       [](const fs::path& folder) { fs::create_symlink("new.reg", folder / "link.reg"); },
+       "link.reg",
+       false,
+       0,
+       false,
+       0,
+       {{"link.reg", "-> new.reg"}, {"new.reg", "644 export"}},
+       ""},
+      {"a name as long as a name may be",
+       [](const fs::path&) {},
+       longName,
+       false,
+       0,
+       false,
+       0,
+       {{longName, "644 export"}},
+       ""},
+      {"a disk that fills up: the old file kept",
+       [&](const fs::path& folder) { file(folder / "old.reg", "previous", k644); },
+       "old.reg",
+       false,
+       10,
+       false,
+       kExitOutput,
+       {{"old.reg", "644 previous"}},
+       "(File too large)"},
+      {"a kill while it is flushed: nothing left beside the old file",
+       [&](const fs::path& folder) { file(folder / "old.reg", "previous", k644); },
+       "old.reg",
+       false,
+       0,
+       true,
+       128 + SIGTERM,
+       {{"old.reg", "644 previous"}},
+       ""},
+      {"a file in a folder that takes no new file: written in place",
+       [&](const fs::path& folder) { file(folder / "old.reg", "previous", k644); },
+       "old.reg",
+       true,
+       0,
+       false,
+       0,
+       {{"old.reg", "644 export"}},
+       ""},
+      {"the same on a disk that fills up: the old file kept",
+       [&](const fs::path& folder) { file(folder / "old.reg", "previous", k644); },
+       "old.reg",
+       true,
+       10,
+       false,
+       kExitOutput,
+       {{"old.reg", "644 previous"}},
+       "(File too large)"},
+      {"the same killed while it is flushed: the write finished first",
+       [&](const fs::path& folder) { file(folder / "old.reg", "previous", k644); },
+       "old.reg",
+       true,
+       0,
+       true,
+       128 + SIGTERM,
+       {{"old.reg", "644 export"}},
+       ""},
+      {"a new file in a folder that takes none: the folder named",
+       [](const fs::path&) {},
+       "new.reg",
+       true,
+       0,
+       false,
+       kExitOutput,
+       {},
+       "no file can be made in its folder"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    testing::ScratchDirectory scratch;
+    const fs::path folder = scratch.path();
+    row.make(folder);
+    const testing::ChildEnd end = testing::InUnprivilegedChild(folder, [&](std::string& said) {
+      if (row.readOnlyFolder) ::chmod(folder.c_str(), 0555);
+      ::umask(022);
+      if (row.largestFile != 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{row.largestFile, row.largestFile};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      }
+      flushed.clear();
+      signalAtFlush = row.signalAtFlush;
+      const Ran run =
+          Command({"prefs", "--registry", "memory", "export", (folder / row.name).string()});
+      said = run.err;
+      for (const auto& entry : fs::directory_iterator(folder)) {
+        struct stat info {};
+        if (ReadBytes(entry.path()) == exported && ::stat(entry.path().c_str(), &info) == 0 &&
+            std::find(flushed.begin(), flushed.end(), info.st_ino) == flushed.end()) {
+          said += entry.path().filename().string() + " was never flushed to disk";
+        }
+      }
+      return run.status;
+    });
+    ::chmod(folder.c_str(), 0700);
+    EXPECT_EQ(end.status, row.status) << end.said;
+    EXPECT_NE(end.said.find(row.error), std::string::npos) << end.said;
+    EXPECT_EQ(end.said.find("flushed"), std::string::npos) << end.said;
+    std::map<std::string, std::string> after;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      if (entry.is_symlink()) {
+        after[name] = "-> " + fs::read_symlink(entry.path()).string();
+        continue;
+      }
+      char mode[8];
+      std::snprintf(mode, sizeof mode, "%o ", static_cast<unsigned>(entry.status().permissions()));
+      const std::string bytes = ReadBytes(entry.path());
+      after[name] = mode + (bytes == exported ? "export" : bytes);
+    }
+    EXPECT_EQ(after, row.after);
+  }
 }
 
 // Every kind of value, exported and imported into an empty registry, comes back byte for byte;
@@ -460,8 +637,7 @@ TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
   ASSERT_EQ(imported.status, kExitDone) << imported.err;
   EXPECT_EQ(otherKey(), values);
 
-  std::ifstream text(exported, std::ios::binary);
-  const std::string written(std::istreambuf_iterator<char>(text), {});
+  const std::string written = ReadBytes(exported);
   EXPECT_TRUE(written.starts_with(
       "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vexa\\Vexa Plug-in General Prefs]\r\n"
       "@=\"default\"\r\n"))

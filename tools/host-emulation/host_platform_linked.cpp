@@ -1,7 +1,7 @@
 // The host's platform where the plug-in is linked into the process (natively and in
 // WebAssembly), steered through the portable platform's control surface
 // (platform/portable/services.h). The user's own store is the front end's (user_registry.h);
-// the standard streams and file writes are host_platform_posix.cpp's.
+// the standard streams and file writes are host_platform_posix.cpp's and whole_file_posix.cpp's.
 #include <functional>
 #include <memory>
 #include <utility>

@@ -2,7 +2,8 @@
 // (pe_image.h) and its imports are this host's stand-ins (dll_imports.h): the preference key in
 // memory, the clock, registry denial, beeps and message boxes steered as on every other host,
 // the string table and version block read from the module's own resources. The standard
-// streams and file writes are every POSIX front end's (host-emulation/host_platform_posix.cpp).
+// streams and file writes are every POSIX front end's (host-emulation/host_platform_posix.cpp,
+// whole_file_posix.cpp).
 #include <memory>
 
 #include "dll_imports.h"

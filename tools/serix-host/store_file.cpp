@@ -124,11 +124,16 @@ bool CheckHeader(const fs::path& file, int descriptor, std::string& cause) {
   return Refuse(cause, NotOurStore(applicationId, version));
 }
 
-// The name with its folders' links resolved, as far as they exist.
+// The name with its links followed, also to a file not there yet, and its folders' links
+// resolved as far as they exist.
 fs::path ResolvedName(const fs::path& name) {
   std::error_code ignored;
-  const fs::path absolute = fs::absolute(name, ignored);
-  return fs::weakly_canonical(absolute.parent_path(), ignored) / absolute.filename();
+  fs::path at = fs::absolute(name, ignored);
+  for (int link = 0; link < 40 && fs::is_symlink(at, ignored); ++link) {
+    const fs::path target = fs::read_symlink(at, ignored);
+    at = target.is_absolute() ? target : at.parent_path() / target;
+  }
+  return fs::weakly_canonical(at.parent_path(), ignored) / at.filename();
 }
 
 }  // namespace
