@@ -137,6 +137,10 @@ TEST(HostCli, UsageErrorsExitTwoWithOneLineNamingTheWord) {
       {{"call", "Serx-Version", "--arg-file", "/nonexistent/arg"}, "/nonexistent/arg"},
       {{"call", "Serx-Version", "--arg-file", "/", "--registry", "memory"}, "cannot read /"},
       {{"call", "Serx-Version", "--arg-file", "", "--registry", "memory"}, "--arg-file"},
+      // An empty value after "=" is empty, never the next word.
+      {{"call", "Serx-Version", "--arg-file=", "--raw", "--registry=memory"}, "--arg-file"},
+      {{"prefs", "--registry=", "export"}, "--registry"},
+      {{"session", "--registry=", "x"}, "--registry"},
       // Never the user's own store (these only read, should that break).
       {{"prefs", "--registry", ""}, "--registry"},
       {{"session", "--registry", ""}, "--registry"},
