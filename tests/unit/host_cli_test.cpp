@@ -400,9 +400,11 @@ TEST_F(HostCliPrefsTest, StoreBusyDuringACallIsNamedAfterIt) {
 #endif
 
 // The listing of a key with one long name among many: each line as long as its own entry,
-// the long name cut with its length, the default value shown as @, the file name escaped.
+// the long name cut with its length, the default value shown as @ and no other name so, the
+// file name escaped.
 TEST_F(HostCliPrefsTest, ListingLinesAreBoundedByTheirOwnEntry) {
-  std::string text = "REGEDIT4\n\n[" + PrefsKeyName() + "]\n@=\"d\"\n\"D\x7f\"=\"v\x7f\"\n";
+  std::string text = "REGEDIT4\n\n[" + PrefsKeyName() +
+                     "]\n@=\"d\"\n\"@\"=\"at\"\n\"\\\"@\\\"\"=\"quoted\"\n\"D\x7f\"=\"v\x7f\"\n";
   text += "\"" + std::string(100000, 'n') + "\"=dword:1\n";
   for (int value = 0; value < 200; ++value) text += "\"V" + std::to_string(value) + "\"=dword:2\n";
   const std::string file = (scratch_.path() / "registry\x1b").string();
@@ -412,6 +414,8 @@ TEST_F(HostCliPrefsTest, ListingLinesAreBoundedByTheirOwnEntry) {
   EXPECT_LT(shown.out.size(), 30000u);
   EXPECT_NE(shown.out.find("registry\\x1b)\n"), std::string::npos) << shown.out.substr(0, 200);
   EXPECT_NE(shown.out.find("\n  @  "), std::string::npos);
+  EXPECT_EQ(shown.out.find("\n  @  "), shown.out.rfind("\n  @  ")) << "the value named @ too";
+  EXPECT_NE(shown.out.find("\n  \"\\\"@\\\"\"  "), std::string::npos) << "one quoted";
   EXPECT_NE(shown.out.find("\n  D\\x7f  "), std::string::npos);
   EXPECT_NE(shown.out.find("REG_SZ     \"v\\x7f\"\n"), std::string::npos);
   EXPECT_NE(shown.out.find("nnnn... (100000 bytes)  REG_DWORD  1\n"), std::string::npos);

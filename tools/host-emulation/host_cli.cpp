@@ -289,14 +289,20 @@ bool ReadKey(PrefsKeyState& key, std::ostream& err) {
   return ReadPrefsKey(key, why) || Fail(err, why);
 }
 
-// A name as the listing shows it: the key's default value as regedit writes it, and a long
-// name cut, with its length, so that one long name neither widens every line nor needs more
-// memory than its own line.
+// A name as the listing shows it: the key's default value as regedit writes it, @; a name
+// that would look like it (@ itself) or like a quoted one (one beginning with a quote) quoted
+// as regedit writes it; and a long name cut, with its length, so that one long name neither
+// widens every line nor needs more memory than its own line.
 std::string ShownName(std::string_view name) {
   constexpr std::size_t kLongest = 64;
   constexpr std::size_t kKept = 40;
   if (name.empty()) return "@";
   std::string shown = Printable(name);
+  if (name == "@" || name.front() == '"') {
+    std::string quoted = "\"";
+    for (const char c : shown) quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
+    shown = quoted + '"';
+  }
   if (shown.size() <= kLongest) return shown;
   shown.resize(kKept);
   return shown + "... (" + std::to_string(name.size()) + " bytes)";
