@@ -675,6 +675,9 @@ TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
       {"REGEDIT4\n\n" + key + "\"Binary\"=hex:01,\\\n  02\n\"Bad\"=hex:1\n",
        "line 6: \"1\" is not a byte"},
       {"REGEDIT4\n\n" + key + "\"Number\"=dword:123456789\n", "line 4: dword: must be followed"},
+      {"REGEDIT4\n\n" + key + "\"Bad\"=hex:01,\\\n  zz\n", "line 4: \"zz\" is not a byte"},
+      {"REGEDIT4\n\n" + key + "\"A\"=\"x\\ny\"\n", "line 4: a backslash in a quoted text must"},
+      {"REGEDIT4\n\n[-" + PrefsKeyName() + "]\n", "line 3: the file deletes a key"},
       {"REGEDIT4\n\n" + key + "\"A\"=\"a\"\n\"B\rC\0\"=\"x\"\n"s,
        "line 5: the value name \"B\\rC\\x00\" holds a zero byte or a line end"},
       {"Windows Registry Editor Version 5.00\n\n" + key, "line 1: a REGEDIT4 file begins"},
@@ -688,14 +691,15 @@ TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
     EXPECT_EQ(LineCount(run.err), 1) << run.err;
     EXPECT_EQ(otherKey(), values);
   }
-  // Both line ends, continuation lines, a deletion and a comment.
-  const Ran lf = Command(
-      {"prefs", "--registry", other, "import", "-"},
-      "REGEDIT4\r\n\r\n; made by hand\n" + key + "\"Binary\"=hex:01,\\\r\n   02\n\"Empty\"=-\n");
+  // Both line ends, continuation lines, a deletion, a comment and lines indented by tabs.
+  const Ran lf = Command({"prefs", "--registry", other, "import", "-"},
+                         "REGEDIT4\r\n\r\n; made by hand\n" + key +
+                             "\"Binary\"=hex:01,\\\r\n \t02\n\"Empty\"=-\n\t\"Tabbed\"=\"t\"\n");
   ASSERT_EQ(lf.status, kExitDone) << lf.err;
   const auto after = otherKey();
-  EXPECT_EQ(after.size(), values.size() - 1);
+  EXPECT_EQ(after.size(), values.size());
   EXPECT_EQ(after[1], (std::pair<std::string, RegistryValue>{"Binary", {3, "\x01\x02"}}));
+  EXPECT_EQ(after[8], (std::pair<std::string, RegistryValue>{"Tabbed", RegistryValue::Text("t")}));
 }
 
 TEST(HostCli, StringsAndVersion) {
