@@ -432,146 +432,101 @@ TEST_F(HostCliPrefsTest, InputOfExactlyTheBoundIsRead) {
   EXPECT_NE(over.err.find("standard input holds more than 16 MiB"), std::string::npos) << over.err;
 }
 
+// A folder's entries, each "MODE TEXT" ("export" standing for the export's own text) or
+// "-> TARGET" for a link.
+using FolderEntries = std::map<std::string, std::string>;
+
+FolderEntries EntriesOf(const fs::path& folder, const std::string& exported) {
+  FolderEntries entries;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_symlink()) {
+      entries[name] = "-> " + fs::read_symlink(entry.path()).string();
+      continue;
+    }
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%o ", static_cast<unsigned>(entry.status().permissions()));
+    const std::string bytes = ReadBytes(entry.path());
+    entries[name] = mode + (bytes == exported ? "export" : bytes);
+  }
+  return entries;
+}
+
+void MakeEntries(const fs::path& folder, const FolderEntries& entries) {
+  for (const auto& [name, made] : entries) {
+    if (made.starts_with("-> ")) {
+      fs::create_symlink(made.substr(3), folder / name);
+      continue;
+    }
+    std::ofstream(folder / name, std::ios::binary) << made.substr(4);
+    fs::permissions(folder / name, fs::perms(std::stoi(made.substr(0, 3), nullptr, 8)));
+  }
+}
+
+// What an export meets besides its destination.
+enum Circumstance {
+  kNothing = 0,
+  kReadOnlyFolder = 1,  // the folder takes no new file
+  kFullDisk = 2,        // no file may grow past 10 bytes
+  kKilledAtFlush = 4,   // SIGTERM, as kill sends it, while the export is flushed
+};
+
 // Where an export may be sent, each row in a child process as a user whom permissions stop:
-// what the folder then holds (each entry "MODE TEXT", TEXT "export" for the export's own, or
-// "-> TARGET" for a link), and that every file the export wrote was flushed to disk.
+// what the folder holds before and after, and that every file the export wrote was flushed.
 TEST(HostCliExport, EveryDestinationEndsWholeOrAsItWas) {
   const std::string exported = Command({"prefs", "--registry", "memory", "export"}).out;
   const std::string longName(255, 'n');
-  const auto file = [](const fs::path& name, const char* text, fs::perms mode) {
-    std::ofstream(name, std::ios::binary) << text;
-    fs::permissions(name, mode);
-  };
-  constexpr auto k644 = fs::perms(0644);
+  const std::string longer = "644 " + std::string(300, 'o');  // its end must go
   const struct {
     const char* what;
-    std::function<void(const fs::path& folder)> make;
+    FolderEntries before;
     std::string name;
-    bool readOnlyFolder;
-    rlim_t largestFile;  // 0: no limit
-    bool signalAtFlush;  // SIGTERM, as kill sends it, while the export is flushed
-    int status;
-    std::map<std::string, std::string> after;
+    int circumstances;
+    int status;  // 128 + the signal that ended it
+    FolderEntries after;
     const char* error;  // in the message
   } rows[] = {
-      {"a new file",
-       [](const fs::path&) {},
-       "new.reg",
-       false,
-       0,
-       false,
-       0,
-       {{"new.reg", "644 export"}},
-       ""},
-      {"a private file, kept private",
-       [&](const fs::path& folder) { file(folder / "old.reg", "previous", fs::perms(0600)); },
-       "old.reg",
-       false,
-       0,
-       false,
-       0,
-       {{"old.reg", "600 export"}},
-       ""},
+      // One row a case, as the eye reads it.
+      // clang-format off
+      {"a new file", {}, "new.reg", kNothing, 0, {{"new.reg", "644 export"}}, ""},
+      {"a private file, kept private", {{"old.reg", "600 previous"}}, "old.reg", kNothing, 0,
+       {{"old.reg", "600 export"}}, ""},
       {"a link to a file: the file written, the link kept",
-       [&](const fs::path& folder) {
-         file(folder / "target.reg", "previous", fs::perms(0640));
-         fs::create_symlink("target.reg", folder / "link.reg");
-       },
-       "link.reg",
-       false,
-       0,
-       false,
-       0,
-       {{"link.reg", "-> target.reg"}, {"target.reg", "640 export"}},
+       {{"link.reg", "-> target.reg"}, {"target.reg", "640 previous"}}, "link.reg", kNothing, 0,
+       {{"link.reg", "-> target.reg"}, {"target.reg", "640 export"}}, ""},
+      {"a link to no file yet: the file it names made", {{"link.reg", "-> new.reg"}}, "link.reg",
+       kNothing, 0, {{"link.reg", "-> new.reg"}, {"new.reg", "644 export"}}, ""},
+      {"a name as long as a name may be", {}, longName, kNothing, 0, {{longName, "644 export"}},
        ""},
-      {"a link to no file yet: the file it names made",
-       [](const fs::path& folder) { fs::create_symlink("new.reg", folder / "link.reg"); },
-       "link.reg",
-       false,
-       0,
-       false,
-       0,
-       {{"link.reg", "-> new.reg"}, {"new.reg", "644 export"}},
-       ""},
-      {"a name as long as a name may be",
-       [](const fs::path&) {},
-       longName,
-       false,
-       0,
-       false,
-       0,
-       {{longName, "644 export"}},
-       ""},
-      {"a disk that fills up: the old file kept",
-       [&](const fs::path& folder) { file(folder / "old.reg", "previous", k644); },
-       "old.reg",
-       false,
-       10,
-       false,
-       kExitOutput,
-       {{"old.reg", "644 previous"}},
-       "(File too large)"},
-      {"a kill while it is flushed: nothing left beside the old file",
-       [&](const fs::path& folder) { file(folder / "old.reg", "previous", k644); },
-       "old.reg",
-       false,
-       0,
-       true,
-       128 + SIGTERM,
-       {{"old.reg", "644 previous"}},
-       ""},
-      {"a file in a folder that takes no new file: written in place",
-       [&](const fs::path& folder) { file(folder / "old.reg", "previous", k644); },
-       "old.reg",
-       true,
-       0,
-       false,
-       0,
-       {{"old.reg", "644 export"}},
-       ""},
-      {"the same on a disk that fills up: the old file kept",
-       [&](const fs::path& folder) { file(folder / "old.reg", "previous", k644); },
-       "old.reg",
-       true,
-       10,
-       false,
-       kExitOutput,
-       {{"old.reg", "644 previous"}},
-       "(File too large)"},
-      {"the same killed while it is flushed: the write finished first",
-       [&](const fs::path& folder) { file(folder / "old.reg", "previous", k644); },
-       "old.reg",
-       true,
-       0,
-       true,
-       128 + SIGTERM,
-       {{"old.reg", "644 export"}},
-       ""},
-      {"a new file in a folder that takes none: the folder named",
-       [](const fs::path&) {},
-       "new.reg",
-       true,
-       0,
-       false,
-       kExitOutput,
-       {},
+      {"a full disk: the old file kept", {{"old.reg", "644 previous"}}, "old.reg", kFullDisk,
+       kExitOutput, {{"old.reg", "644 previous"}}, "(File too large)"},
+      {"a kill: nothing left beside the old file", {{"old.reg", "644 previous"}}, "old.reg",
+       kKilledAtFlush, 128 + SIGTERM, {{"old.reg", "644 previous"}}, ""},
+      {"a folder that takes no new file: written in place", {{"old.reg", longer}}, "old.reg",
+       kReadOnlyFolder, 0, {{"old.reg", "644 export"}}, ""},
+      {"the same on a full disk: the old file kept", {{"old.reg", "644 previous"}}, "old.reg",
+       kReadOnlyFolder | kFullDisk, kExitOutput, {{"old.reg", "644 previous"}}, "(File too large)"},
+      {"the same killed: the write finished first", {{"old.reg", longer}}, "old.reg",
+       kReadOnlyFolder | kKilledAtFlush, 128 + SIGTERM, {{"old.reg", "644 export"}}, ""},
+      {"a new file there: the folder named", {}, "new.reg", kReadOnlyFolder, kExitOutput, {},
        "no file can be made in its folder"},
+      // clang-format on
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     testing::ScratchDirectory scratch;
     const fs::path folder = scratch.path();
-    row.make(folder);
+    MakeEntries(folder, row.before);
     const testing::ChildEnd end = testing::InUnprivilegedChild(folder, [&](std::string& said) {
-      if (row.readOnlyFolder) ::chmod(folder.c_str(), 0555);
-      ::umask(022);
-      if (row.largestFile != 0) {
+      if ((row.circumstances & kReadOnlyFolder) != 0) ::chmod(folder.c_str(), 0555);
+      if ((row.circumstances & kFullDisk) != 0) {
         ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{row.largestFile, row.largestFile};
+        const rlimit limit{10, 10};
         ::setrlimit(RLIMIT_FSIZE, &limit);
       }
+      ::umask(022);
       flushed.clear();
-      signalAtFlush = row.signalAtFlush;
+      signalAtFlush = (row.circumstances & kKilledAtFlush) != 0;
       const Ran run =
           Command({"prefs", "--registry", "memory", "export", (folder / row.name).string()});
       said = run.err;
@@ -588,19 +543,7 @@ TEST(HostCliExport, EveryDestinationEndsWholeOrAsItWas) {
     EXPECT_EQ(end.status, row.status) << end.said;
     EXPECT_NE(end.said.find(row.error), std::string::npos) << end.said;
     EXPECT_EQ(end.said.find("flushed"), std::string::npos) << end.said;
-    std::map<std::string, std::string> after;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-      const std::string name = entry.path().filename().string();
-      if (entry.is_symlink()) {
-        after[name] = "-> " + fs::read_symlink(entry.path()).string();
-        continue;
-      }
-      char mode[8];
-      std::snprintf(mode, sizeof mode, "%o ", static_cast<unsigned>(entry.status().permissions()));
-      const std::string bytes = ReadBytes(entry.path());
-      after[name] = mode + (bytes == exported ? "export" : bytes);
-    }
-    EXPECT_EQ(after, row.after);
+    EXPECT_EQ(EntriesOf(folder, exported), row.after);
   }
 }
 

@@ -398,6 +398,16 @@ TEST_F(SqliteRegistryTest, StoreBusyBeyondTheTimeoutIsAnError) {
   EXPECT_EQ(SqliteRegistry(file_).GetValue(kKey, "Version"), (RegistryValue{4, "new!"}));
 }
 
+// Another process changing the schema under a connection in use: its next operation refuses
+// the store, as a fresh one would.
+TEST_F(SqliteRegistryTest, SchemaChangedSinceItWasCheckedIsRefused) {
+  registry_.SetValue(kKey, "Version", {4, "old!"});
+  Execute(file_, "CREATE TRIGGER planted AFTER INSERT ON entries BEGIN DELETE FROM entries; END");
+  const std::string error = ErrorOf([&] { registry_.SetValue(kKey, "Version", {4, "new!"}); });
+  EXPECT_NE(error.find("the trigger planted, which the store does not make"), std::string::npos)
+      << error;
+}
+
 // A store that may be written in a folder that may not: the folder is named, and why.
 TEST_F(SqliteRegistryTest, FolderThatCannotBeWrittenIsNamed) {
   registry_.SetValue(kKey, "Version", {4, "old!"});
