@@ -340,7 +340,7 @@ int ExportPrefs(const Options& options, Invocation& run) {
   const std::string& file = options.transferFile;
   const bool toOutput = file.empty() || file == "-";
   // Standard output is checked by what it is (the store itself when appended to it).
-  if (IsRegistryFile(toOutput ? std::string("/dev/stdout") : file)) {
+  if (toOutput ? IsRegistryOutput() : IsRegistryFile(file)) {
     Fail(err, "will not export onto " + (toOutput ? std::string("standard output") : file) +
                   ": it is the registry's own file, which the export would destroy");
     return kExitUsage;

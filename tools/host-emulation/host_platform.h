@@ -76,6 +76,10 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& why);
 // a file SQLite keeps beside it, by any name or link; never on Windows.
 bool IsRegistryFile(const std::string& file);
 
+// Whether standard output is such a file (appended to it, say), by what the descriptor is: a
+// name such as /dev/stdout may lead elsewhere or nowhere. Never on Windows.
+bool IsRegistryOutput();
+
 // Writes `bytes` as the whole of `file`, its links followed (also to a file not there yet).
 // A regular file is replaced: a new file beside it, flushed to disk, then renamed over it, so
 // that on any failure, or a signal that ends the process, the file is as it was and the new

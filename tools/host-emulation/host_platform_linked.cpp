@@ -24,6 +24,7 @@ struct ChosenRegistry {
   std::unique_ptr<portable::RegistryStore> store;
   std::string location;
   std::function<bool(const std::string&)> ownsFile;  // UserRegistry::ownsFile
+  std::function<bool(int)> ownsDescriptor;           // UserRegistry::ownsDescriptor
 };
 
 ChosenRegistry& Chosen() {
@@ -70,10 +71,12 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
     if (!user.store) return false;
     chosen.location = std::move(user.location);
     chosen.ownsFile = std::move(user.ownsFile);
+    chosen.ownsDescriptor = std::move(user.ownsDescriptor);
     chosen.store = std::move(user.store);
   } else {
     chosen.location = "memory";
     chosen.ownsFile = nullptr;
+    chosen.ownsDescriptor = nullptr;
     chosen.store = std::make_unique<portable::MemoryRegistry>();
   }
   ApplyChosenRegistry();
@@ -82,6 +85,11 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
 
 bool IsRegistryFile(const std::string& file) {
   return Chosen().ownsFile && Chosen().ownsFile(file);
+}
+
+bool IsRegistryOutput() {
+  constexpr int kStandardOutput = 1;
+  return Chosen().ownsDescriptor && Chosen().ownsDescriptor(kStandardOutput);
 }
 
 std::string PrefsKeyLocation() {

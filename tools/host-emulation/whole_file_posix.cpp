@@ -44,17 +44,20 @@ struct Destination {
 
 // Follows the name's links one at a time; 0, or the error that stops it.
 int Resolve(const std::string& file, Destination& destination) {
-  // /dev/fd and /dev/stdout lead to /proc/PID/fd/N (or a thread's own fd folder).
-  const std::string process = "/proc/" + std::to_string(::getpid());
-  const fs::path descriptors[] = {process + "/fd", process + "/task/" + process.substr(6) + "/fd"};
+  // /dev/fd and /dev/stdout lead to /proc/PID/fd/N, or through /proc/thread-self to
+  // /proc/PID/task/TID/fd/N: one table of descriptors that every thread shares.
+  const fs::path process = "/proc/" + std::to_string(::getpid());
+  const auto isDescriptors = [&process](const fs::path& folder) {
+    return folder == process / "fd" ||
+           (folder.filename() == "fd" && folder.parent_path().parent_path() == process / "task");
+  };
   fs::path name = file;
   for (int link = 0; link <= kMostLinks; ++link) {
     std::error_code error;
     const fs::path folder = fs::canonical(name.has_parent_path() ? name.parent_path() : ".", error);
     if (error) return error.value();
     const std::string last = name.filename().string();
-    if (std::find(std::begin(descriptors), std::end(descriptors), folder) !=
-        std::end(descriptors)) {
+    if (isDescriptors(folder)) {
       int descriptor = -1;
       const auto [end, failed] =
           std::from_chars(last.data(), last.data() + last.size(), descriptor);

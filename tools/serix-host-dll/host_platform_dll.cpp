@@ -64,6 +64,10 @@ bool IsRegistryFile(const std::string& /*file*/) {
   return false;
 }
 
+bool IsRegistryOutput() {
+  return false;
+}
+
 std::string PrefsKeyLocation() {
   return std::string("HKEY_CURRENT_USER\\") + kPrefsKeyPath + " (in memory)";
 }

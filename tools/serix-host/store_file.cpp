@@ -136,6 +136,17 @@ fs::path ResolvedName(const fs::path& name) {
   return fs::weakly_canonical(at.parent_path(), ignored) / at.filename();
 }
 
+// Whether the file behind `target` is the store or one of the files beside it that exist.
+bool IsStoreOwnIdentity(const fs::path& file, const struct stat& target) {
+  std::vector<std::string> own = {file.string()};
+  for (const BesideFile& beside : kBesideFiles) own.push_back(file.string() + beside.suffix);
+  return std::any_of(own.begin(), own.end(), [&target](const std::string& name) {
+    struct stat info {};
+    return ::stat(name.c_str(), &info) == 0 && info.st_dev == target.st_dev &&
+           info.st_ino == target.st_ino;
+  });
+}
+
 }  // namespace
 
 bool VetStoreFile(const fs::path& file, bool create, VettedStoreFile& vetted, std::string& cause) {
@@ -239,14 +250,12 @@ bool IsStoreOwnFile(const fs::path& file, const fs::path& other) {
   }
   // By identity, through any link.
   struct stat target {};
-  if (::stat(other.c_str(), &target) != 0) return false;
-  std::vector<std::string> own = {file.string()};
-  for (const BesideFile& beside : kBesideFiles) own.push_back(file.string() + beside.suffix);
-  return std::any_of(own.begin(), own.end(), [&target](const std::string& name) {
-    struct stat info {};
-    return ::stat(name.c_str(), &info) == 0 && info.st_dev == target.st_dev &&
-           info.st_ino == target.st_ino;
-  });
+  return ::stat(other.c_str(), &target) == 0 && IsStoreOwnIdentity(file, target);
+}
+
+bool IsStoreOwnDescriptor(const fs::path& file, int descriptor) {
+  struct stat target {};
+  return ::fstat(descriptor, &target) == 0 && IsStoreOwnIdentity(file, target);
 }
 
 fs::path DefaultRegistryFile() {
