@@ -347,6 +347,11 @@ TEST_F(HostCliPrefsTest, MistakesAgainstOneStoreChangeNothingTheyShouldNot) {
   fs::create_symlink(store, link);
   const std::string toMemory = (scratch_.path() / "shm.reg").string();
   fs::create_symlink(store + "-shm", toMemory);
+  // Relative, from a folder of its own reached through a link.
+  fs::create_directory(scratch_.path() / "sub");
+  fs::create_directory_symlink(scratch_.path() / "sub", scratch_.path() / "via");
+  fs::create_symlink("../registry-journal", scratch_.path() / "sub" / "journal.reg");
+  const std::string toJournal = (scratch_.path() / "via" / "journal.reg").string();
   const struct {
     std::vector<std::string> words;
     int status;
@@ -360,6 +365,7 @@ TEST_F(HostCliPrefsTest, MistakesAgainstOneStoreChangeNothingTheyShouldNot) {
       {{"prefs", "export", store + "-journal"}, kExitUsage, "", "the registry's own file"},
       {{"prefs", "export", store + "-wal"}, kExitUsage, "", "the registry's own file"},
       {{"prefs", "export", toMemory}, kExitUsage, "", "the registry's own file"},
+      {{"prefs", "export", toJournal}, kExitUsage, "", "the registry's own file"},
       {{"prefs", "set", "--", "Line\nEnd", "x"}, kExitUsage, "", "name \"Line\\nEnd\" holds"},
       {{"prefs", "delete", "--", "Line\nEnd"}, kExitNoResult, "", "nothing deleted"},
       {{"prefs"}, kExitDone, "Version  REG_DWORD  2147483648\n", ""},
