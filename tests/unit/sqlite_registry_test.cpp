@@ -398,10 +398,18 @@ TEST_F(SqliteRegistryTest, StoreBusyBeyondTheTimeoutIsAnError) {
   EXPECT_EQ(SqliteRegistry(file_).GetValue(kKey, "Version"), (RegistryValue{4, "new!"}));
 }
 
-// Another process changing the schema under a connection in use: its next operation refuses
-// the store, as a fresh one would.
+// Another process changing the schema, or placing a link where the journal goes, under a
+// connection in use: its next operation refuses the store, as a fresh one would.
 TEST_F(SqliteRegistryTest, SchemaChangedSinceItWasCheckedIsRefused) {
   registry_.SetValue(kKey, "Version", {4, "old!"});
+  const std::string journal = file_.string() + "-journal";
+  fs::create_symlink(file_.string() + ".elsewhere", journal);
+  const std::string placed = ErrorOf([&] { registry_.SetValue(kKey, "Version", {4, "new!"}); });
+  EXPECT_NE(placed.find(
+                "-journal beside it, where SQLite keeps its rollback journal, is a symbolic link"),
+            std::string::npos)
+      << placed;
+  fs::remove(journal);
   Execute(file_, "CREATE TRIGGER planted AFTER INSERT ON entries BEGIN DELETE FROM entries; END");
   const std::string error = ErrorOf([&] { registry_.SetValue(kKey, "Version", {4, "new!"}); });
   EXPECT_NE(error.find("the trigger planted, which the store does not make"), std::string::npos)
