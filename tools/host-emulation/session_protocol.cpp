@@ -37,13 +37,13 @@ class RequestError {
   throw RequestError(message);
 }
 
-// A text for a response whatever it holds: one line for a person (terminal_text.h), bytes as
-// code points; a long one keeps its beginning and its end, where the cause usually is.
+// A text for a response whatever it holds: one line, control bytes escaped, bytes as code
+// points; a long one keeps its beginning and its end, where the cause usually is.
 std::string ResponseText(std::string_view text) {
   constexpr std::size_t kKept = 2048;
-  if (text.size() <= 2 * kKept) return BytesToCodePoints(TerminalLine(text));
-  return BytesToCodePoints(TerminalLine(text.substr(0, kKept)) + " ... " +
-                           TerminalLine(text.substr(text.size() - kKept)));
+  if (text.size() <= 2 * kKept) return BytesToCodePoints(ControlsEscaped(text));
+  return BytesToCodePoints(ControlsEscaped(text.substr(0, kKept)) + " ... " +
+                           ControlsEscaped(text.substr(text.size() - kKept)));
 }
 
 std::string ErrorLine(std::string_view message) {
