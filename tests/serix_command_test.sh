@@ -112,6 +112,35 @@ if ! out=$(late '{"op":"capabilities"}' session) || [[ $out != *posix* ]] ||
 fi
 echo "unreadable and late standard input: $(cat "$work/dir"); late input read"
 
+# Standard output that another process made non-blocking, read late: the responses wait for
+# the reader, whole, rather than the session ending half way through one.
+range='{"op":"function","name":"Serx-CreateRange","arg":"||1|1|20000|"}'
+if ! out=$(printf '%s\n%s\n' "$range" "$range" |
+  perl -MFcntl -e 'fcntl(STDOUT, F_SETFL, O_NONBLOCK) or die; exec @ARGV' "$host" session |
+  { sleep 0.5; wc -l; }) || [ "$out" -ne 2 ]; then
+  echo "FAIL: late reader of a non-blocking standard output: $out lines" >&2
+  exit 1
+fi
+echo "late reader of a non-blocking standard output: every response whole"
+
+# An export to a stream of its own is written where the stream stands, never renamed over the
+# file behind it: what the shell wrote to the file before and after stays. The links are this
+# test's own, made as /dev/stdout and /dev/fd are, so that a fault that renames over the name
+# replaces them and never the machine's.
+ln -s /proc/self/fd/1 "$work/stdout"
+ln -s /proc/self/fd "$work/fd"
+{ echo BEFORE; "$host" prefs --registry memory export; echo AFTER; } >"$work/expected"
+printf 'OLD\n' >"$work/log"
+{ echo BEFORE; "$host" prefs --registry memory export "$work/stdout"; echo AFTER; } >>"$work/log"
+{ echo BEFORE; "$host" prefs --registry memory export "$work/fd/3"; echo AFTER; } >"$work/log3" 3>&1
+if ! cmp -s "$work/log" <(printf 'OLD\n' && cat "$work/expected") ||
+  ! cmp -s "$work/log3" "$work/expected"; then
+  echo "FAIL: an export to its own standard output lost the shell's lines:" >&2
+  cat "$work/log" "$work/log3" >&2
+  exit 1
+fi
+echo "an export to a /dev/stdout and a /dev/fd/3: the shell's lines before and after kept"
+
 # An export to standard output appended to the store itself is refused; the store is kept.
 store=$work/registry.db
 "$host" prefs --registry "$store" set A kept

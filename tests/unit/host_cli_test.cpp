@@ -7,12 +7,15 @@
 #include <sqlite3.h>
 #endif
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <ext/stdio_filebuf.h>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -21,6 +24,24 @@
 #include "host_platform.h"
 #include "regedit4.h"
 #include "scratch_directory.h"
+#include "unprivileged_child.h"
+
+namespace {
+
+// The files flushed to disk so far, by inode, and whether a flush is where a kill arrives: what
+// no test sees of a file from outside.
+std::vector<ino_t> flushed;
+bool signalAtFlush = false;
+
+}  // namespace
+
+// In this test program the C library's fsync is this one, which notes the file first.
+extern "C" int fsync(int descriptor) {
+  struct stat info {};
+  if (::fstat(descriptor, &info) == 0) flushed.push_back(info.st_ino);
+  if (signalAtFlush) ::raise(SIGTERM);
+  return static_cast<int>(::syscall(SYS_fsync, descriptor));
+}
 
 namespace serix::host {
 namespace {
@@ -40,6 +61,11 @@ Ran Command(std::vector<std::string> words, const std::string& input = {}) {
   std::ostringstream err;
   const int status = RunCommandLine(std::move(words), in, out, err);
   return {status, out.str(), err.str()};
+}
+
+std::string ReadBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 int LineCount(const std::string& text) {
@@ -111,6 +137,10 @@ TEST(HostCli, UsageErrorsExitTwoWithOneLineNamingTheWord) {
       {{"call", "Serx-Version", "--arg-file", "/nonexistent/arg"}, "/nonexistent/arg"},
       {{"call", "Serx-Version", "--arg-file", "/", "--registry", "memory"}, "cannot read /"},
       {{"call", "Serx-Version", "--arg-file", "", "--registry", "memory"}, "--arg-file"},
+      // An empty value after "=" is empty, never the next word.
+      {{"call", "Serx-Version", "--arg-file=", "--raw", "--registry=memory"}, "--arg-file"},
+      {{"prefs", "--registry=", "export"}, "--registry"},
+      {{"session", "--registry=", "x"}, "--registry"},
       // Never the user's own store (these only read, should that break).
       {{"prefs", "--registry", ""}, "--registry"},
       {{"session", "--registry", ""}, "--registry"},
@@ -306,8 +336,7 @@ TEST_F(HostCliPrefsTest, RegistryThatCannotBeUsedIsReportedAndLeftAlone) {
   EXPECT_EQ(call.out, "y1\n") << "split at |, not at the ; the damaged file holds";
   EXPECT_EQ(LineCount(call.err), 1) << call.err;
   EXPECT_NE(call.err.find("warning: the registry " + file.string()), std::string::npos);
-  std::ifstream kept(file, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "SeparatorToken=;\r\n");
+  EXPECT_EQ(ReadBytes(file), "SeparatorToken=;\r\n");
 }
 
 // Commands a script or a user may get wrong, one after another on one store: each does what it
@@ -316,6 +345,13 @@ TEST_F(HostCliPrefsTest, MistakesAgainstOneStoreChangeNothingTheyShouldNot) {
   const std::string store = (scratch_.path() / "registry").string();
   const std::string link = (scratch_.path() / "link.reg").string();
   fs::create_symlink(store, link);
+  const std::string toMemory = (scratch_.path() / "shm.reg").string();
+  fs::create_symlink(store + "-shm", toMemory);
+  // Relative, from a folder of its own reached through a link.
+  fs::create_directory(scratch_.path() / "sub");
+  fs::create_directory_symlink(scratch_.path() / "sub", scratch_.path() / "via");
+  fs::create_symlink("../registry-journal", scratch_.path() / "sub" / "journal.reg");
+  const std::string toJournal = (scratch_.path() / "via" / "journal.reg").string();
   const struct {
     std::vector<std::string> words;
     int status;
@@ -328,6 +364,8 @@ TEST_F(HostCliPrefsTest, MistakesAgainstOneStoreChangeNothingTheyShouldNot) {
       {{"prefs", "export", link}, kExitUsage, "", "the registry's own file"},
       {{"prefs", "export", store + "-journal"}, kExitUsage, "", "the registry's own file"},
       {{"prefs", "export", store + "-wal"}, kExitUsage, "", "the registry's own file"},
+      {{"prefs", "export", toMemory}, kExitUsage, "", "the registry's own file"},
+      {{"prefs", "export", toJournal}, kExitUsage, "", "the registry's own file"},
       {{"prefs", "set", "--", "Line\nEnd", "x"}, kExitUsage, "", "name \"Line\\nEnd\" holds"},
       {{"prefs", "delete", "--", "Line\nEnd"}, kExitNoResult, "", "nothing deleted"},
       {{"prefs"}, kExitDone, "Version  REG_DWORD  2147483648\n", ""},
@@ -342,10 +380,10 @@ TEST_F(HostCliPrefsTest, MistakesAgainstOneStoreChangeNothingTheyShouldNot) {
   }
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_FALSE(fs::exists(store + "-wal"));
+  EXPECT_FALSE(fs::exists(store + "-shm"));
   std::ofstream(store + "-wal", std::ios::binary) << "kept";
   EXPECT_EQ(Command(With({"prefs", "export", store + "-wal"})).status, kExitUsage);
-  std::ifstream kept(store + "-wal", std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "kept");
+  EXPECT_EQ(ReadBytes(store + "-wal"), "kept");
 }
 
 #ifdef SERIX_SQLITE_STORE
@@ -368,9 +406,11 @@ TEST_F(HostCliPrefsTest, StoreBusyDuringACallIsNamedAfterIt) {
 #endif
 
 // The listing of a key with one long name among many: each line as long as its own entry,
-// the long name cut with its length, the default value shown as @, the file name escaped.
+// the long name cut with its length, the default value shown as @ and no other name so, the
+// file name escaped.
 TEST_F(HostCliPrefsTest, ListingLinesAreBoundedByTheirOwnEntry) {
-  std::string text = "REGEDIT4\n\n[" + PrefsKeyName() + "]\n@=\"d\"\n\"D\x7f\"=\"v\x7f\"\n";
+  std::string text = "REGEDIT4\n\n[" + PrefsKeyName() +
+                     "]\n@=\"d\"\n\"@\"=\"at\"\n\"\\\"@\\\"\"=\"quoted\"\n\"D\x7f\"=\"v\x7f\"\n";
   text += "\"" + std::string(100000, 'n') + "\"=dword:1\n";
   for (int value = 0; value < 200; ++value) text += "\"V" + std::to_string(value) + "\"=dword:2\n";
   const std::string file = (scratch_.path() / "registry\x1b").string();
@@ -380,6 +420,8 @@ TEST_F(HostCliPrefsTest, ListingLinesAreBoundedByTheirOwnEntry) {
   EXPECT_LT(shown.out.size(), 30000u);
   EXPECT_NE(shown.out.find("registry\\x1b)\n"), std::string::npos) << shown.out.substr(0, 200);
   EXPECT_NE(shown.out.find("\n  @  "), std::string::npos);
+  EXPECT_EQ(shown.out.find("\n  @  "), shown.out.rfind("\n  @  ")) << "the value named @ too";
+  EXPECT_NE(shown.out.find("\n  \"\\\"@\\\"\"  "), std::string::npos) << "one quoted";
   EXPECT_NE(shown.out.find("\n  D\\x7f  "), std::string::npos);
   EXPECT_NE(shown.out.find("REG_SZ     \"v\\x7f\"\n"), std::string::npos);
   EXPECT_NE(shown.out.find("nnnn... (100000 bytes)  REG_DWORD  1\n"), std::string::npos);
@@ -396,27 +438,119 @@ TEST_F(HostCliPrefsTest, InputOfExactlyTheBoundIsRead) {
   EXPECT_NE(over.err.find("standard input holds more than 16 MiB"), std::string::npos) << over.err;
 }
 
-// An export that cannot be written whole (the file may not grow, as on a full disk) leaves the
-// file it would replace as it was, and nothing beside it.
-TEST_F(HostCliPrefsTest, FailedExportKeepsThePreviousFile) {
-  ASSERT_EQ(Command(With({"prefs", "set", "Big", std::string(200000, 'x')})).status, kExitDone);
-  const fs::path backup = scratch_.path() / "backup.reg";
-  std::ofstream(backup, std::ios::binary) << "previous";
-  ::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit{};
-  ::getrlimit(RLIMIT_FSIZE, &limit);
-  const rlimit unlimited = limit;
-  limit.rlim_cur = 100000;
-  ::setrlimit(RLIMIT_FSIZE, &limit);
-  const Ran run = Command(With({"prefs", "export", backup.string()}));
-  ::setrlimit(RLIMIT_FSIZE, &unlimited);
-  EXPECT_EQ(run.status, kExitOutput);
-  EXPECT_NE(run.err.find("cannot write " + backup.string() + " (File too large)"),
-            std::string::npos)
-      << run.err;
-  std::ifstream kept(backup, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "previous");
-  EXPECT_EQ(std::distance(fs::directory_iterator(scratch_.path()), fs::directory_iterator()), 2);
+// A folder's entries, each "MODE TEXT" ("export" standing for the export's own text) or
+// "-> TARGET" for a link.
+using FolderEntries = std::map<std::string, std::string>;
+
+FolderEntries EntriesOf(const fs::path& folder, const std::string& exported) {
+  FolderEntries entries;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_symlink()) {
+      entries[name] = "-> " + fs::read_symlink(entry.path()).string();
+      continue;
+    }
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%o ", static_cast<unsigned>(entry.status().permissions()));
+    const std::string bytes = ReadBytes(entry.path());
+    entries[name] = mode + (bytes == exported ? "export" : bytes);
+  }
+  return entries;
+}
+
+void MakeEntries(const fs::path& folder, const FolderEntries& entries) {
+  for (const auto& [name, made] : entries) {
+    if (made.starts_with("-> ")) {
+      fs::create_symlink(made.substr(3), folder / name);
+      continue;
+    }
+    std::ofstream(folder / name, std::ios::binary) << made.substr(4);
+    fs::permissions(folder / name, fs::perms(std::stoi(made.substr(0, 3), nullptr, 8)));
+  }
+}
+
+// What an export meets besides its destination.
+enum Circumstance {
+  kNothing = 0,
+  kReadOnlyFolder = 1,  // the folder takes no new file
+  kFullDisk = 2,        // no file may grow past 10 bytes
+  kKilledAtFlush = 4,   // SIGTERM, as kill sends it, while the export is flushed
+};
+
+// Where an export may be sent, each row in a child process as a user whom permissions stop:
+// what the folder holds before and after, and that every file the export wrote was flushed.
+TEST(HostCliExport, EveryDestinationEndsWholeOrAsItWas) {
+  const std::string exported = Command({"prefs", "--registry", "memory", "export"}).out;
+  const std::string longName(255, 'n');
+  const std::string longer = "644 " + std::string(300, 'o');  // its end must go
+  const struct {
+    const char* what;
+    FolderEntries before;
+    std::string name;
+    int circumstances;
+    int status;  // 128 + the signal that ended it
+    FolderEntries after;
+    const char* error;  // in the message
+  } rows[] = {
+      // One row a case, as the eye reads it.
+      // clang-format off
+      {"a new file", {}, "new.reg", kNothing, 0, {{"new.reg", "644 export"}}, ""},
+      {"a private file, kept private", {{"old.reg", "600 previous"}}, "old.reg", kNothing, 0,
+       {{"old.reg", "600 export"}}, ""},
+      {"a link to a file: the file written, the link kept",
+       {{"link.reg", "-> target.reg"}, {"target.reg", "640 previous"}}, "link.reg", kNothing, 0,
+       {{"link.reg", "-> target.reg"}, {"target.reg", "640 export"}}, ""},
+      {"a link to no file yet: the file it names made", {{"link.reg", "-> new.reg"}}, "link.reg",
+       kNothing, 0, {{"link.reg", "-> new.reg"}, {"new.reg", "644 export"}}, ""},
+      {"a name as long as a name may be", {}, longName, kNothing, 0, {{longName, "644 export"}},
+       ""},
+      {"a full disk: the old file kept", {{"old.reg", "644 previous"}}, "old.reg", kFullDisk,
+       kExitOutput, {{"old.reg", "644 previous"}}, "(File too large)"},
+      {"a kill: nothing left beside the old file", {{"old.reg", "644 previous"}}, "old.reg",
+       kKilledAtFlush, 128 + SIGTERM, {{"old.reg", "644 previous"}}, ""},
+      {"a folder that takes no new file: written in place", {{"old.reg", longer}}, "old.reg",
+       kReadOnlyFolder, 0, {{"old.reg", "644 export"}}, ""},
+      {"the same on a full disk: the old file kept", {{"old.reg", "644 previous"}}, "old.reg",
+       kReadOnlyFolder | kFullDisk, kExitOutput, {{"old.reg", "644 previous"}}, "(File too large)"},
+      {"the same killed: the write finished first", {{"old.reg", longer}}, "old.reg",
+       kReadOnlyFolder | kKilledAtFlush, 128 + SIGTERM, {{"old.reg", "644 export"}}, ""},
+      {"a new file there: the folder named", {}, "new.reg", kReadOnlyFolder, kExitOutput, {},
+       "no file can be made in its folder"},
+      // clang-format on
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    testing::ScratchDirectory scratch;
+    const fs::path folder = scratch.path();
+    MakeEntries(folder, row.before);
+    const testing::ChildEnd end = testing::InUnprivilegedChild(folder, [&](std::string& said) {
+      if ((row.circumstances & kReadOnlyFolder) != 0) ::chmod(folder.c_str(), 0555);
+      if ((row.circumstances & kFullDisk) != 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{10, 10};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      }
+      ::umask(022);
+      flushed.clear();
+      signalAtFlush = (row.circumstances & kKilledAtFlush) != 0;
+      const Ran run =
+          Command({"prefs", "--registry", "memory", "export", (folder / row.name).string()});
+      said = run.err;
+      for (const auto& entry : fs::directory_iterator(folder)) {
+        struct stat info {};
+        if (ReadBytes(entry.path()) == exported && ::stat(entry.path().c_str(), &info) == 0 &&
+            std::find(flushed.begin(), flushed.end(), info.st_ino) == flushed.end()) {
+          said += entry.path().filename().string() + " was never flushed to disk";
+        }
+      }
+      return run.status;
+    });
+    ::chmod(folder.c_str(), 0700);
+    EXPECT_EQ(end.status, row.status) << end.said;
+    EXPECT_NE(end.said.find(row.error), std::string::npos) << end.said;
+    EXPECT_EQ(end.said.find("flushed"), std::string::npos) << end.said;
+    EXPECT_EQ(EntriesOf(folder, exported), row.after);
+  }
 }
 
 // Every kind of value, exported and imported into an empty registry, comes back byte for byte;
@@ -460,8 +594,7 @@ TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
   ASSERT_EQ(imported.status, kExitDone) << imported.err;
   EXPECT_EQ(otherKey(), values);
 
-  std::ifstream text(exported, std::ios::binary);
-  const std::string written(std::istreambuf_iterator<char>(text), {});
+  const std::string written = ReadBytes(exported);
   EXPECT_TRUE(written.starts_with(
       "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Vexa\\Vexa Plug-in General Prefs]\r\n"
       "@=\"default\"\r\n"))
@@ -491,6 +624,9 @@ TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
       {"REGEDIT4\n\n" + key + "\"Binary\"=hex:01,\\\n  02\n\"Bad\"=hex:1\n",
        "line 6: \"1\" is not a byte"},
       {"REGEDIT4\n\n" + key + "\"Number\"=dword:123456789\n", "line 4: dword: must be followed"},
+      {"REGEDIT4\n\n" + key + "\"Bad\"=hex:01,\\\n  zz\n", "line 4: \"zz\" is not a byte"},
+      {"REGEDIT4\n\n" + key + "\"A\"=\"x\\ny\"\n", "line 4: a backslash in a quoted text must"},
+      {"REGEDIT4\n\n[-" + PrefsKeyName() + "]\n", "line 3: the file deletes a key"},
       {"REGEDIT4\n\n" + key + "\"A\"=\"a\"\n\"B\rC\0\"=\"x\"\n"s,
        "line 5: the value name \"B\\rC\\x00\" holds a zero byte or a line end"},
       {"Windows Registry Editor Version 5.00\n\n" + key, "line 1: a REGEDIT4 file begins"},
@@ -504,14 +640,15 @@ TEST_F(HostCliPrefsTest, ExportThenImportGivesBackEveryValue) {
     EXPECT_EQ(LineCount(run.err), 1) << run.err;
     EXPECT_EQ(otherKey(), values);
   }
-  // Both line ends, continuation lines, a deletion and a comment.
-  const Ran lf = Command(
-      {"prefs", "--registry", other, "import", "-"},
-      "REGEDIT4\r\n\r\n; made by hand\n" + key + "\"Binary\"=hex:01,\\\r\n   02\n\"Empty\"=-\n");
+  // Both line ends, continuation lines, a deletion, a comment and lines indented by tabs.
+  const Ran lf = Command({"prefs", "--registry", other, "import", "-"},
+                         "REGEDIT4\r\n\r\n; made by hand\n" + key +
+                             "\"Binary\"=hex:01,\\\r\n \t02\n\"Empty\"=-\n\t\"Tabbed\"=\"t\"\n");
   ASSERT_EQ(lf.status, kExitDone) << lf.err;
   const auto after = otherKey();
-  EXPECT_EQ(after.size(), values.size() - 1);
+  EXPECT_EQ(after.size(), values.size());
   EXPECT_EQ(after[1], (std::pair<std::string, RegistryValue>{"Binary", {3, "\x01\x02"}}));
+  EXPECT_EQ(after[8], (std::pair<std::string, RegistryValue>{"Tabbed", RegistryValue::Text("t")}));
 }
 
 TEST(HostCli, StringsAndVersion) {

@@ -127,11 +127,11 @@ TEST_F(HostSessionTest, ErrorsAreOneReadableLine) {
   EXPECT_NE(Ask(R"({"op":"function","name":"Serx-Nothing"})")["error"].get<std::string>().find(
                 "Serx-Version, Serx-CreateRange, Serx-Options"),
             std::string::npos);
-  // Control bytes, DEL and a C1 control (a control sequence to some terminals) escaped; the end
-  // of a long message, with its cause, kept.
-  EXPECT_EQ(Ask(R"({"op":"x\u007f\u001b\u009b"})")["error"],
-            "unknown op \"x\\x7f\\x1b\\xc2\\x9b\"; the ops are capabilities, initialise, event, "
-            "function, read_range, strings, version, registry, clock, read_parameters");
+  // Control bytes and DEL escaped, a character kept as the one character it is (the response
+  // is ASCII, with \u escapes); the end of a long message, with its cause, kept.
+  EXPECT_EQ(Ask(R"({"op":"x\u007f\u001b\u009b\u00e9"})")["error"],
+            "unknown op \"x\\x7f\\x1b\u009b\u00e9\"; the ops are capabilities, initialise, "
+            "event, function, read_range, strings, version, registry, clock, read_parameters");
   const Json longName = AskJson({{"op", "function"}, {"name", std::string(5000, 'x')}});
   EXPECT_NE(longName["error"].get<std::string>().find("Serx-Options"), std::string::npos);
 }

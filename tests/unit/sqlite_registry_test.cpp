@@ -21,6 +21,7 @@
 
 #include "plugin_fixture.h"
 #include "scratch_directory.h"
+#include "unprivileged_child.h"
 
 namespace serix::testing {
 namespace {
@@ -163,11 +164,13 @@ void Execute(const fs::path& file, const char* sql) {
 // Another program's database as a crash leaves it: the journal or write-ahead log beside it
 // holds what SQLite would write back into it at the next opening. Copied while the other
 // program's transaction is under way.
-void CaughtMidTransaction(const fs::path& file, const fs::path& scratch, bool writeAheadLog) {
+void CaughtMidTransaction(const fs::path& file, const fs::path& scratch, bool writeAheadLog,
+                          const std::string& marks = "") {
   const fs::path source = scratch / "other.db";
   sqlite3* other = nullptr;
   sqlite3_open(source.c_str(), &other);
   const std::string work =
+      marks +
       std::string(writeAheadLog ? "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0;"
                                 : "") +
       "CREATE TABLE notes (text BLOB);"
@@ -250,6 +253,16 @@ TEST_F(SqliteRegistryTest, FilesThatAreNotThisStoreAreRefusedAndLeftAsTheyWere) 
          CaughtMidTransaction(file, scratch, true);
        },
        "another program's SQLite database"},
+      {"the same with a journal, carrying one of the store's marks",
+       [](const fs::path& file, const fs::path& scratch) {
+         CaughtMidTransaction(file, scratch, false, "PRAGMA application_id = 1399157368;");
+       },
+       "another program's SQLite database"},
+      {"a store cut within its header",
+       [](const fs::path& file, const fs::path& scratch) {
+         WriteBytes(file, ValidStore(scratch).substr(0, 60));
+       },
+       "is damaged (it ends within its header)"},
       {"a store with a FIFO where its journal goes",
        [](const fs::path& file, const fs::path& scratch) {
          WriteBytes(file, ValidStore(scratch));
@@ -262,6 +275,12 @@ TEST_F(SqliteRegistryTest, FilesThatAreNotThisStoreAreRefusedAndLeftAsTheyWere) 
          fs::create_symlink(scratch / "target", file.string() + "-wal");
        },
        "-wal beside it, where SQLite keeps its write-ahead log, is a symbolic link"},
+      {"a store with a FIFO where its shared memory goes",
+       [](const fs::path& file, const fs::path& scratch) {
+         WriteBytes(file, ValidStore(scratch));
+         ::mkfifo((file.string() + "-shm").c_str(), 0600);
+       },
+       "-shm beside it, where SQLite keeps its shared memory, is a FIFO"},
       {"a store with a trigger planted in it",
        [](const fs::path& file, const fs::path& scratch) {
          WriteBytes(file, ValidStore(scratch));
@@ -379,18 +398,36 @@ TEST_F(SqliteRegistryTest, StoreBusyBeyondTheTimeoutIsAnError) {
   EXPECT_EQ(SqliteRegistry(file_).GetValue(kKey, "Version"), (RegistryValue{4, "new!"}));
 }
 
+// Another process changing the schema, or placing a link where the journal goes, under a
+// connection in use: its next operation refuses the store, as a fresh one would.
+TEST_F(SqliteRegistryTest, SchemaChangedSinceItWasCheckedIsRefused) {
+  registry_.SetValue(kKey, "Version", {4, "old!"});
+  const std::string journal = file_.string() + "-journal";
+  fs::create_symlink(file_.string() + ".elsewhere", journal);
+  const std::string placed = ErrorOf([&] { registry_.SetValue(kKey, "Version", {4, "new!"}); });
+  EXPECT_NE(placed.find(
+                "-journal beside it, where SQLite keeps its rollback journal, is a symbolic link"),
+            std::string::npos)
+      << placed;
+  fs::remove(journal);
+  Execute(file_, "CREATE TRIGGER planted AFTER INSERT ON entries BEGIN DELETE FROM entries; END");
+  const std::string error = ErrorOf([&] { registry_.SetValue(kKey, "Version", {4, "new!"}); });
+  EXPECT_NE(error.find("the trigger planted, which the store does not make"), std::string::npos)
+      << error;
+}
+
 // A store that may be written in a folder that may not: the folder is named, and why.
 TEST_F(SqliteRegistryTest, FolderThatCannotBeWrittenIsNamed) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
   registry_.SetValue(kKey, "Version", {4, "old!"});
-  ::chmod(scratch_.path().c_str(), 0555);
-  const std::string error = ErrorOf([&] {
-    SqliteRegistry(file_).SetValue(kKey, "Version", {4, "new!"});
+  const ChildEnd end = InUnprivilegedChild(scratch_.path(), [&](std::string& said) {
+    ::chmod(scratch_.path().c_str(), 0555);
+    said = ErrorOf([&] { SqliteRegistry(file_).SetValue(kKey, "Version", {4, "new!"}); });
+    return 0;
   });
   ::chmod(scratch_.path().c_str(), 0700);
-  EXPECT_NE(error.find("its folder " + scratch_.path().string() + " cannot be written"),
+  EXPECT_NE(end.said.find("its folder " + scratch_.path().string() + " cannot be written"),
             std::string::npos)
-      << error;
+      << end.said;
 }
 
 // Sets an environment variable, or removes it, for the life of the object.

@@ -42,27 +42,44 @@ const CLI::Option* NamedOption(const CLI::App& command, const std::string& word)
   return nullptr;
 }
 
+// An option word as the parser is to see it: "--name=" is the option with an empty value (for
+// its check to refuse), where the parser would take the next word as its value.
+void AppendOption(std::vector<std::string>& to, const std::string& word) {
+  if (word.starts_with("--") && word.find('=') == word.size() - 1) {
+    to.push_back(word.substr(0, word.size() - 1));
+    to.emplace_back();
+  } else {
+    to.push_back(word);
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> MarkOperands(const CLI::App& app, std::vector<std::string> words) {
   // Down to the command that takes operands; options before a command word are its parent's.
   const CLI::App* command = &app;
+  std::vector<std::string> marked;
   std::size_t start = 0;
   while (start < words.size() && !HasOperands(*command)) {
-    const std::string& word = words[start];
+    const std::string& word = words[start++];
     if (const CLI::App* subcommand = Subcommand(*command, word)) {
       command = subcommand;
-      ++start;
+      marked.push_back(word);
     } else if (const CLI::Option* option = NamedOption(*command, word)) {
+      AppendOption(marked, word);
       const bool valueFollows = TakesValue(*option) && word.find('=') == std::string::npos;
-      start += valueFollows ? 2 : 1;
+      if (valueFollows && start < words.size()) marked.push_back(words[start++]);
     } else if (word.starts_with("-")) {
-      ++start;  // not understood: the parser names it
+      marked.push_back(word);  // not understood: the parser names it
     } else {
-      return words;
+      --start;  // no command: the parser names it
+      break;
     }
   }
-  if (!HasOperands(*command)) return words;
+  if (!HasOperands(*command)) {
+    marked.insert(marked.end(), words.begin() + static_cast<long>(start), words.end());
+    return marked;
+  }
 
   std::vector<std::string> options;
   std::vector<std::string> operands;
@@ -79,13 +96,14 @@ std::vector<std::string> MarkOperands(const CLI::App& app, std::vector<std::stri
       if (at + 1 >= words.size() || words[at + 1] == "--") return words;
       options.push_back(word);
       options.push_back(words[++at]);
-    } else if (option != nullptr || (operands.empty() && word.starts_with("--"))) {
-      options.push_back(word);  // a flag, or a mistyped option for the parser to name
+    } else if (option != nullptr) {
+      AppendOption(options, word);
+    } else if (operands.empty() && word.starts_with("--")) {
+      options.push_back(word);  // a mistyped option for the parser to name
     } else {
       operands.push_back(word);
     }
   }
-  std::vector<std::string> marked(words.begin(), words.begin() + static_cast<long>(start));
   marked.insert(marked.end(), options.begin(), options.end());
   if (!operands.empty()) {
     marked.emplace_back("--");

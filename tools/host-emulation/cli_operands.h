@@ -15,8 +15,9 @@ class App;
 namespace serix::host {
 
 // The words rewritten in POSIX's way for CLI11 to parse: the command's options first, then
-// "--", then its operands in the order typed. Words that CLI11 must report (an option that
-// lacks its value, a word before the command) are left as they are.
+// "--", then its operands in the order typed; "--name=" as the option with an empty value, for
+// its check to refuse (CLI11 would take the next word). Words that CLI11 must report (an
+// option that lacks its value, a word before the command) are left as they are.
 std::vector<std::string> MarkOperands(const CLI::App& app, std::vector<std::string> words);
 
 }  // namespace serix::host

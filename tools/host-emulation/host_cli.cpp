@@ -272,14 +272,20 @@ bool ReadKey(PrefsKeyState& key, std::ostream& err) {
   return ReadPrefsKey(key, why) || Fail(err, why);
 }
 
-// A name as the listing shows it: the key's default value as regedit writes it, and a long
-// name cut, with its length, so that one long name neither widens every line nor needs more
-// memory than its own line.
+// A name as the listing shows it: the key's default value as regedit writes it, @; a name
+// that would look like it (@ itself) or like a quoted one (one beginning with a quote) quoted
+// as regedit writes it; and a long name cut, with its length, so that one long name neither
+// widens every line nor needs more memory than its own line.
 std::string ShownName(std::string_view name) {
   constexpr std::size_t kLongest = 64;
   constexpr std::size_t kKept = 40;
   if (name.empty()) return "@";
   std::string shown = TerminalLine(name);
+  if (name == "@" || name.front() == '"') {
+    std::string quoted = "\"";
+    for (const char c : shown) quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
+    shown = quoted + '"';
+  }
   if (shown.size() <= kLongest) return shown;
   shown.resize(kKept);
   return shown + "... (" + std::to_string(name.size()) + " bytes)";
@@ -317,7 +323,7 @@ int ExportPrefs(const Options& options, Invocation& run) {
   const std::string& file = options.transferFile;
   const bool toOutput = file.empty() || file == "-";
   // Standard output is checked by what it is (the store itself when appended to it).
-  if (IsRegistryFile(toOutput ? std::string("/dev/stdout") : file)) {
+  if (toOutput ? IsRegistryOutput() : IsRegistryFile(file)) {
     Fail(err, "will not export onto " + (toOutput ? std::string("standard output") : file) +
                   ": it is the registry's own file, which the export would destroy");
     return kExitUsage;

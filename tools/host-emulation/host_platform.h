@@ -16,7 +16,8 @@
 //                             the real Serix.fmx loaded into an i386 Linux process as Windows
 //                             loads it, its imports bound to the host's stand-ins, the
 //                             registry in memory.
-//   host_platform_posix.cpp   the standard streams and whole-file writes of every front end on
+//   host_platform_posix.cpp, whole_file_posix.cpp
+//                             the standard streams and whole-file writes of every front end on
 //                             a POSIX system (all but the Windows one).
 //
 // All text is bytes (code page 1252 on Windows), held in std::string. Functions that can fail
@@ -76,10 +77,16 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& why);
 // a file SQLite keeps beside it, by any name or link; never on Windows.
 bool IsRegistryFile(const std::string& file);
 
-// Replaces `file` with `bytes` whole: a new file beside it, flushed to disk, then renamed over
-// it (through a link, its target), so that on any failure the file is as it was and the new
-// one is gone. A file that is no regular file (a device, a FIFO) is written in place. False,
-// saying why ("cannot write FILE (reason)").
+// Whether standard output is such a file (appended to it, say), by what the descriptor is: a
+// name such as /dev/stdout may lead elsewhere or nowhere. Never on Windows.
+bool IsRegistryOutput();
+
+// Writes `bytes` as the whole of `file`, its links followed (also to a file not there yet).
+// A regular file is replaced: a new file beside it, flushed to disk, then renamed over it, so
+// that on any failure, or a signal that ends the process, the file is as it was and the new
+// one is gone; where its folder lets no file be made beside it, it is written in place. A
+// stream of this process (/dev/stdout, /dev/fd/N) is written where it stands, a device or a
+// FIFO in place. False, saying why ("cannot write FILE (reason)").
 bool WriteWholeFile(const std::string& file, std::string_view bytes, std::string& why);
 
 // Where the preference key is, for people: "HKEY_CURRENT_USER\Software\...", and natively the
@@ -96,8 +103,9 @@ void ShutdownPlatform();
 
 // Makes standard input and output carry bytes unchanged (on Windows: binary mode, no CR added
 // before LF), and makes a failed write of them fail visibly (natively: a closed pipe is an
-// error, not a signal; a closed descriptor stays closed to other files; input not there yet on
-// a non-blocking descriptor is waited for). Called once, after std::ios::sync_with_stdio.
+// error, not a signal; a closed descriptor stays closed to other files; on a descriptor that
+// another process made non-blocking, input not there yet and output not yet taken are waited
+// for). Called once, after std::ios::sync_with_stdio.
 void PrepareStandardStreams();
 
 // The module's string table, every string by id.

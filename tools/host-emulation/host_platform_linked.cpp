@@ -1,7 +1,7 @@
 // The host's platform where the plug-in is linked into the process (natively and in
 // WebAssembly), on the emulated Windows (host_platform_emulated.cpp). The user's own store is
 // the front end's (user_registry.h); the standard streams and file writes are
-// host_platform_posix.cpp's.
+// host_platform_posix.cpp's and whole_file_posix.cpp's.
 #include <functional>
 #include <memory>
 #include <utility>
@@ -24,6 +24,7 @@ struct ChosenRegistry {
   std::unique_ptr<portable::RegistryStore> store;
   std::string location;
   std::function<bool(const std::string&)> ownsFile;  // UserRegistry::ownsFile
+  std::function<bool(int)> ownsDescriptor;           // UserRegistry::ownsDescriptor
 };
 
 ChosenRegistry& Chosen() {
@@ -54,10 +55,12 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
     if (!user.store) return false;
     chosen.location = std::move(user.location);
     chosen.ownsFile = std::move(user.ownsFile);
+    chosen.ownsDescriptor = std::move(user.ownsDescriptor);
     chosen.store = std::move(user.store);
   } else {
     chosen.location = "memory";
     chosen.ownsFile = nullptr;
+    chosen.ownsDescriptor = nullptr;
     chosen.store = std::make_unique<portable::MemoryRegistry>();
   }
   ApplyChosenRegistry();
@@ -66,6 +69,11 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
 
 bool IsRegistryFile(const std::string& file) {
   return Chosen().ownsFile && Chosen().ownsFile(file);
+}
+
+bool IsRegistryOutput() {
+  constexpr int kStandardOutput = 1;
+  return Chosen().ownsDescriptor && Chosen().ownsDescriptor(kStandardOutput);
 }
 
 std::string PrefsKeyLocation() {

@@ -1,19 +1,17 @@
-// The parts of the host's platform that every front end on a POSIX system shares (natively,
-// in WebAssembly, and serix-host-dll): the standard streams and whole-file writes.
+// The standard streams of every front end on a POSIX system (natively, in WebAssembly, and
+// serix-host-dll); their whole-file writes are whole_file_posix.cpp's.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <ios>
 #include <iostream>
 #include <streambuf>
 #include <system_error>
 
+#include "descriptor_write.h"
 #include "host_platform.h"
 
 namespace serix::host {
@@ -49,55 +47,52 @@ class StandardInput final : public std::streambuf {
   char buffer_[65536];
 };
 
+// Standard output or error written to its descriptor, so that a descriptor that another
+// process made non-blocking (a shared pipe whose reader is late) is waited for rather than
+// failing half way through a line.
+class StandardOutput final : public std::streambuf {
+ public:
+  explicit StandardOutput(int descriptor) : descriptor_(descriptor) {
+    setp(buffer_, buffer_ + sizeof buffer_);
+  }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (sync() != 0) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  // A failed write leaves errno saying why, for the message.
+  int sync() override {
+    const bool written =
+        WriteAll(descriptor_, {pbase(), static_cast<std::size_t>(pptr() - pbase())});
+    setp(buffer_, buffer_ + sizeof buffer_);
+    return written ? 0 : -1;
+  }
+
+ private:
+  int descriptor_;
+  char buffer_[65536];
+};
+
+}  // namespace
+
 bool WriteAll(int descriptor, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd waiting{descriptor, POLLOUT, 0};
+      ::poll(&waiting, 1, -1);
+      continue;
+    }
     if (written <= 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
-}
-
-}  // namespace
-
-bool WriteWholeFile(const std::string& file, std::string_view bytes, std::string& why) {
-  const auto failed = [&](int error) {
-    why = "cannot write " + file + " (" + std::strerror(error != 0 ? error : EIO) + ")";
-    return false;
-  };
-  struct stat info {};
-  const bool exists = ::stat(file.c_str(), &info) == 0;
-  if (exists && !S_ISREG(info.st_mode)) {
-    const int descriptor = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (descriptor < 0) return failed(errno);
-    const bool written = WriteAll(descriptor, bytes);
-    const int error = errno;
-    ::close(descriptor);
-    return written || failed(error);
-  }
-  std::error_code unresolved;
-  const std::string target = exists ? std::filesystem::canonical(file, unresolved).string() : file;
-  if (unresolved) return failed(unresolved.value());
-  std::string fresh = target + ".XXXXXX";
-  const int descriptor = ::mkstemp(fresh.data());
-  if (descriptor < 0) return failed(errno);
-  // The replacement keeps the old file's permissions; a new file gets the usual ones.
-  mode_t mode = info.st_mode & 07777;
-  if (!exists) {
-    mode = ::umask(0);
-    ::umask(mode);
-    mode = 0666 & ~mode;
-  }
-  const bool written =
-      ::fchmod(descriptor, mode) == 0 && WriteAll(descriptor, bytes) && ::fsync(descriptor) == 0;
-  int error = errno;
-  const bool closed = ::close(descriptor) == 0;
-  if (written && !closed) error = errno;
-  if (written && closed && ::rename(fresh.c_str(), target.c_str()) == 0) return true;
-  if (written && closed) error = errno;
-  ::unlink(fresh.c_str());
-  return failed(error);
 }
 
 void PrepareStandardStreams() {
@@ -105,6 +100,9 @@ void PrepareStandardStreams() {
   ::signal(SIGPIPE, SIG_IGN);
   static StandardInput input;
   std::cin.rdbuf(&input);
+  // Never destroyed: the library flushes std::cout once more after static objects are gone.
+  std::cout.rdbuf(new StandardOutput(STDOUT_FILENO));
+  std::cerr.rdbuf(new StandardOutput(STDERR_FILENO));
   // A standard descriptor that was closed is held by /dev/null opened the wrong way round, so
   // that using it still fails and no file opened later (the registry) can take its place.
   for (const int fd : {0, 1, 2}) {

@@ -1,16 +1,18 @@
 #include "session_protocol.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <istream>
 #include <limits>
 #include <optional>
 #include <ostream>
-#include <stdexcept>
 #include <utility>
 
 #include "byte_text.h"
 #include "function_names.h"
 #include "host_platform.h"
+#include "platform/ascii_case.h"
 #include "platform/registry_types.h"
 #include "range/range_request.h"
 #include "regedit4.h"
@@ -20,23 +22,28 @@
 namespace serix::host {
 namespace {
 
-// A request the host cannot honour; its message becomes the response's "error".
-class RequestError : public std::runtime_error {
+// A request the host cannot honour; its message becomes the response's "error". Kept whole,
+// zero bytes included, where what() would end at the first.
+class RequestError {
  public:
-  using std::runtime_error::runtime_error;
+  explicit RequestError(std::string message) : message_(std::move(message)) {}
+  const std::string& message() const { return message_; }
+
+ private:
+  std::string message_;
 };
 
 [[noreturn]] void Refuse(const std::string& message) {
   throw RequestError(message);
 }
 
-// A text for a response whatever it holds: one line for a person (terminal_text.h), bytes as
-// code points; a long one keeps its beginning and its end, where the cause usually is.
+// A text for a response whatever it holds: one line, control bytes escaped, bytes as code
+// points; a long one keeps its beginning and its end, where the cause usually is.
 std::string ResponseText(std::string_view text) {
   constexpr std::size_t kKept = 2048;
-  if (text.size() <= 2 * kKept) return BytesToCodePoints(TerminalLine(text));
-  return BytesToCodePoints(TerminalLine(text.substr(0, kKept)) + " ... " +
-                           TerminalLine(text.substr(text.size() - kKept)));
+  if (text.size() <= 2 * kKept) return BytesToCodePoints(ControlsEscaped(text));
+  return BytesToCodePoints(ControlsEscaped(text.substr(0, kKept)) + " ... " +
+                           ControlsEscaped(text.substr(text.size() - kKept)));
 }
 
 std::string ErrorLine(std::string_view message) {
@@ -463,10 +470,13 @@ Response RegistryExport(const Json& names) {
   PrefsKeyState state;
   std::string why;
   Check(ReadPrefsKey(state, why), why);
+  // Named as set and delete name them, A to Z in either case; each once, as the key spells it.
   std::vector<std::pair<std::string, RegistryValue>> exported;
-  for (const std::string& name : wanted) {
-    for (const auto& value : state.values) {
-      if (value.first == name) exported.push_back(value);
+  for (const auto& value : state.values) {
+    if (std::any_of(wanted.begin(), wanted.end(), [&value](const std::string& name) {
+          return SameIgnoringAsciiCase(value.first, name);
+        })) {
+      exported.push_back(value);
     }
   }
   std::string text;
@@ -539,7 +549,7 @@ Response Answer(Session& session, const Json& request) {
   const Json* op = Find(request, "op");
   if (op == nullptr) Refuse("request has no \"op\"; the ops are " + Names(kOps));
   if (!op->is_string()) Refuse("\"op\" must be a text: one of " + Names(kOps));
-  const std::string& name = op->get_ref<const std::string&>();
+  const std::string name = Bytes(*op, "\"op\"");
   for (const auto& entry : kOps) {
     if (entry.name == name) return entry.value(session, request);
   }
@@ -555,7 +565,7 @@ std::string HandleRequestLine(Session& session, std::string_view line) {
   try {
     return Answer(session, ParseRequest(line)).dump(-1, ' ', true);
   } catch (const RequestError& error) {
-    return ErrorLine(error.what());
+    return ErrorLine(error.message());
   } catch (const std::exception& error) {
     return ErrorLine(std::string("the host could not answer: ") + error.what());
   }

@@ -69,4 +69,18 @@ std::string TerminalLine(std::string_view bytes) {
   return line;
 }
 
+std::string ControlsEscaped(std::string_view bytes) {
+  std::string line;
+  line.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      line += EscapedByte(byte);
+    } else {
+      line += c;
+    }
+  }
+  return line;
+}
+
 }  // namespace serix::host

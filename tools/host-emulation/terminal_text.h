@@ -15,4 +15,9 @@ namespace serix::host {
 // escape sequence to the terminal.
 std::string TerminalLine(std::string_view bytes);
 
+// Bytes that each stand for one character (a session's texts, code page bytes as code points):
+// the C0 controls and DEL escaped as TerminalLine escapes them, every other byte kept. The
+// session writes its responses in ASCII with \u escapes, so no byte reaches a terminal raw.
+std::string ControlsEscaped(std::string_view bytes);
+
 }  // namespace serix::host

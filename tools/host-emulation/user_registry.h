@@ -18,6 +18,8 @@ struct UserRegistry {
   // Whether writing a file of that name would overwrite the store (by any name or link);
   // empty for a store that is no file.
   std::function<bool(const std::string&)> ownsFile;
+  // The same for an open descriptor, by what it is.
+  std::function<bool(int)> ownsDescriptor;
 };
 
 // The store named by `file`, or the user's usual one when `file` is empty; no store, saying

@@ -3,7 +3,7 @@
 // where the plug-in is linked in (host-emulation/host_platform_emulated.cpp): the preference key
 // in memory, the string table and version block read from the module's own resources. The
 // standard streams and file writes are every POSIX front end's
-// (host-emulation/host_platform_posix.cpp).
+// (host-emulation/host_platform_posix.cpp, whole_file_posix.cpp).
 #include <memory>
 
 #include "dll_imports.h"
@@ -60,6 +60,10 @@ bool OpenRegistry(const RegistryChoice& choice, std::string& why) {
 }
 
 bool IsRegistryFile(const std::string& /*file*/) {
+  return false;
+}
+
+bool IsRegistryOutput() {
   return false;
 }
 

@@ -221,6 +221,10 @@ bool IsRegistryFile(const std::string& /*file*/) {
   return false;  // the registry's hives are no files that a user names
 }
 
+bool IsRegistryOutput() {
+  return false;
+}
+
 bool WriteWholeFile(const std::string& file, std::string_view bytes, std::string& why) {
   const auto failed = [&](DWORD error) {
     char reason[256] = "the write failed";

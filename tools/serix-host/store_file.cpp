@@ -124,11 +124,27 @@ bool CheckHeader(const fs::path& file, int descriptor, std::string& cause) {
   return Refuse(cause, NotOurStore(applicationId, version));
 }
 
-// The name with its folders' links resolved, as far as they exist.
+// The name with its links followed, also to a file not there yet, and its folders' links
+// resolved as far as they exist.
 fs::path ResolvedName(const fs::path& name) {
   std::error_code ignored;
-  const fs::path absolute = fs::absolute(name, ignored);
-  return fs::weakly_canonical(absolute.parent_path(), ignored) / absolute.filename();
+  fs::path at = fs::absolute(name, ignored);
+  for (int link = 0; link < 40 && fs::is_symlink(at, ignored); ++link) {
+    const fs::path target = fs::read_symlink(at, ignored);
+    at = target.is_absolute() ? target : at.parent_path() / target;
+  }
+  return fs::weakly_canonical(at.parent_path(), ignored) / at.filename();
+}
+
+// Whether the file behind `target` is the store or one of the files beside it that exist.
+bool IsStoreOwnIdentity(const fs::path& file, const struct stat& target) {
+  std::vector<std::string> own = {file.string()};
+  for (const BesideFile& beside : kBesideFiles) own.push_back(file.string() + beside.suffix);
+  return std::any_of(own.begin(), own.end(), [&target](const std::string& name) {
+    struct stat info {};
+    return ::stat(name.c_str(), &info) == 0 && info.st_dev == target.st_dev &&
+           info.st_ino == target.st_ino;
+  });
 }
 
 }  // namespace
@@ -234,14 +250,12 @@ bool IsStoreOwnFile(const fs::path& file, const fs::path& other) {
   }
   // By identity, through any link.
   struct stat target {};
-  if (::stat(other.c_str(), &target) != 0) return false;
-  std::vector<std::string> own = {file.string()};
-  for (const BesideFile& beside : kBesideFiles) own.push_back(file.string() + beside.suffix);
-  return std::any_of(own.begin(), own.end(), [&target](const std::string& name) {
-    struct stat info {};
-    return ::stat(name.c_str(), &info) == 0 && info.st_dev == target.st_dev &&
-           info.st_ino == target.st_ino;
-  });
+  return ::stat(other.c_str(), &target) == 0 && IsStoreOwnIdentity(file, target);
+}
+
+bool IsStoreOwnDescriptor(const fs::path& file, int descriptor) {
+  struct stat target {};
+  return ::fstat(descriptor, &target) == 0 && IsStoreOwnIdentity(file, target);
 }
 
 fs::path DefaultRegistryFile() {

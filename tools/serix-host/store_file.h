@@ -46,6 +46,10 @@ std::string NotOurStore(std::int64_t applicationId, std::int64_t version);
 // or through any link: writing it would destroy the store.
 bool IsStoreOwnFile(const std::filesystem::path& file, const std::filesystem::path& other);
 
+// Whether an open descriptor is the store's file or one beside it: what a stream is, whatever
+// name leads to it (or none, /dev/stdout replaced or /proc not mounted).
+bool IsStoreOwnDescriptor(const std::filesystem::path& file, int descriptor);
+
 // Whether SQLite may create its journal beside a store that may itself be written: false,
 // naming the folder, when the folder refuses it.
 bool CheckStoreFolderWritable(const std::filesystem::path& file, std::string& cause);

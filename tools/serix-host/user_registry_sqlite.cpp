@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "sqlite_registry.h"
+#include "store_file.h"
 #include "user_registry.h"
 
 namespace serix::host {
@@ -19,6 +20,9 @@ UserRegistry OpenUserRegistry(const std::string& file, std::string& why) {
   opened.location = "file " + path.string();
   auto store = std::make_unique<SqliteRegistry>(std::move(path));
   opened.ownsFile = [file = store.get()](const std::string& name) { return file->IsOwnFile(name); };
+  opened.ownsDescriptor = [file = store->file()](int descriptor) {
+    return IsStoreOwnDescriptor(file, descriptor);
+  };
   opened.store = std::move(store);
   return opened;
 }
