@@ -61,6 +61,12 @@ struct ModuleBytes {
     return 0;
   }
   std::uint32_t Base() const { return Word(Optional() + 28); }
+  // SizeOfImage: the damage is made relative to it, so that it fits the module as built.
+  std::uint32_t ImageSize() const { return Word(Optional() + 56); }
+  void SetImageSize(std::uint32_t size) { SetWord(Optional() + 56, size); }
+  std::uint32_t SectionHeader(std::uint32_t index) const {
+    return Optional() + Half(Pe() + 20) + index * 40;
+  }
   std::uint32_t DirectoryRva(std::uint32_t index) const {
     return Word(Optional() + 96 + index * 8);
   }
@@ -174,7 +180,8 @@ const DamagedModule kDamagedModules[] = {
     {"a section off a page boundary",
      [](ModuleBytes& m) { m.SetWord(m.Section(".data") + 12, 0x8200); },
      "section 2 is not on a page boundary"},
-    {"a section past SizeOfImage", [](ModuleBytes& m) { m.SetWord(m.Optional() + 56, 0x12100); },
+    {"a section past SizeOfImage",
+     [](ModuleBytes& m) { m.SetImageSize(m.Word(m.SectionHeader(10) + 12) + 0x100); },
      "section 11 runs past SizeOfImage"},
     {"overlapping sections", [](ModuleBytes& m) { m.SetWord(m.Section(".data") + 12, 0x7000); },
      "section 2 overlaps the headers or the section before it"},
@@ -236,8 +243,9 @@ const DamagedModule kDamagedModules[] = {
      "its resource directory lies in a page that cannot be read"},
     {"resources in a page no section maps",
      [](ModuleBytes& m) {
-       m.SetWord(m.Optional() + 56, 0x14000);
-       m.SetDirectory(2, 0x13000, 0x600);
+       const std::uint32_t end = m.ImageSize();
+       m.SetImageSize(end + 0x1000);
+       m.SetDirectory(2, end, 0x600);
      },
      "its resource directory lies in a page that cannot be read"},
     {"a resource table of 65535 entries",
@@ -325,7 +333,8 @@ std::uint32_t Protection(std::uint32_t address) {
 // reads, writable only where it writes. A page no section covers is neither.
 TEST(PageProtectionTest, PagesAreProtectedAsTheSectionsAsk) {
   ModuleBytes file = Built();
-  file.SetWord(file.Optional() + 56, 0x14000);  // one page that no section covers
+  const std::uint32_t gap = file.ImageSize();
+  file.SetImageSize(gap + 0x1000);  // one page that no section covers
   LoadedModule module;
   std::string why;
   ASSERT_TRUE(LoadModule(Written(file, "gap.fmx"), kExport, module, why)) << why;
@@ -341,7 +350,7 @@ TEST(PageProtectionTest, PagesAreProtectedAsTheSectionsAsk) {
     std::uint32_t rva = 0;
     if (page.section != nullptr && *page.section != '\0')
       rva = file.Word(file.Section(page.section) + 12);
-    if (page.section != nullptr && *page.section == '\0') rva = 0x13000;
+    if (page.section != nullptr && *page.section == '\0') rva = gap;
     EXPECT_EQ(Protection(base + rva), page.protection);
     EXPECT_EQ(Reaches(base + rva + 8, false), page.protection != 0x01);
     EXPECT_EQ(Reaches(base + rva + 8, true), page.protection == 0x04);
