@@ -11,7 +11,7 @@ UserRegistry OpenUserRegistry(const std::string& file, std::string& why) {
     why = "this serix-host keeps the preference key in memory and opens no registry file";
     return {};
   }
-  return {std::make_unique<portable::MemoryRegistry>(), "memory", nullptr};
+  return {std::make_unique<portable::MemoryRegistry>(), "memory", nullptr, nullptr};
 }
 
 }  // namespace serix::host
