@@ -76,10 +76,11 @@ run_check() {
 }
 
 # A preset's workflow: configure, build and test (CMakePresets.json); its test preset writes
-# the JUnit report build/NAME/junit.xml, from which the tests are counted.
+# the JUnit report junit.xml in the build folder (build/NAME, or build/FOLDER where the
+# workflow builds another preset's folder), from which the tests are counted.
 run_workflow() {
   echo "== $1: configure, build and test" >&2
-  run_reported "cmake --workflow --preset $1" "build/$1/junit.xml" \
+  run_reported "cmake --workflow --preset $1" "build/${2:-$1}/junit.xml" \
     env CMAKE_BUILD_PARALLEL_LEVEL="$jobs" cmake --workflow --preset "$1"
 }
 
@@ -108,7 +109,7 @@ run_windows() {
   echo "== win32: $reason; the Windows tests run on the 64-bit build (preset win64) under" \
     "64-bit Wine" >&2
   windows_note=" (Windows tests on the 64-bit build: $reason)"
-  run_workflow win32-file
+  run_workflow win32-file win32
   run_workflow win64
 }
 
