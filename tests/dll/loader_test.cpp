@@ -52,9 +52,13 @@ struct ModuleBytes {
   }
   std::uint32_t Pe() const { return Word(0x3C); }
   std::uint32_t Optional() const { return Pe() + 24; }
+  // The file offset of section header `index`, past the optional header.
+  std::uint32_t SectionHeader(std::uint32_t index) const {
+    return Optional() + Half(Pe() + 20) + index * 40;
+  }
   std::uint32_t Section(std::string_view name) const {
     for (std::uint32_t i = 0; i < Half(Pe() + 6); ++i) {
-      const std::uint32_t at = Optional() + Half(Pe() + 20) + i * 40;
+      const std::uint32_t at = SectionHeader(i);
       if (name == reinterpret_cast<const char*>(&bytes.at(at))) return at;
     }
     ADD_FAILURE() << "no section " << name;
@@ -64,9 +68,6 @@ struct ModuleBytes {
   // SizeOfImage: the damage is made relative to it, so that it fits the module as built.
   std::uint32_t ImageSize() const { return Word(Optional() + 56); }
   void SetImageSize(std::uint32_t size) { SetWord(Optional() + 56, size); }
-  std::uint32_t SectionHeader(std::uint32_t index) const {
-    return Optional() + Half(Pe() + 20) + index * 40;
-  }
   std::uint32_t DirectoryRva(std::uint32_t index) const {
     return Word(Optional() + 96 + index * 8);
   }
@@ -77,7 +78,7 @@ struct ModuleBytes {
   // The file offset of an rva, through the section holding it.
   std::uint32_t At(std::uint32_t rva) const {
     for (std::uint32_t i = 0; i < Half(Pe() + 6); ++i) {
-      const std::uint32_t section = Optional() + Half(Pe() + 20) + i * 40;
+      const std::uint32_t section = SectionHeader(i);
       const std::uint32_t start = Word(section + 12);
       if (rva - start < Word(section + 16)) return Word(section + 20) + (rva - start);
     }
